@@ -1,0 +1,85 @@
+// The numerical library: a tridiagonal solver and the error-reporting
+// machinery it runs on.
+//
+// Every routine takes its arguments by reference (arrays as a pointer to
+// their first element; element 1 of the documentation is index 0) and
+// delivers its results in its arguments.  A routine that can fail brackets
+// its work between E1PSH and E1POP with its own name and records a failure
+// with E1MES; whether a failure is printed and whether it ends the program is
+// decided by its error type when the routine pops its name:
+//
+//   type  word      printed                                  ends the program
+//   1     NOTE      never                                    never
+//   2     ALERT     never                                    never
+//   3     WARNING   at the pop of a routine called by USER   never
+//   4     FATAL     at the pop of a routine called by USER   at that pop
+//   5     TERMINAL  when recorded                            at the next pop
+//   6     WARNING   when recorded                            never
+//   7     FATAL     when recorded                            at the pop of a routine called by USER
+//
+// Reports go to the message unit (UMACH slot 3, standard output unless
+// changed).  A stop of the library closes every open file and ends the
+// process with status 0.  The library is single-threaded and not re-entrant.
+#pragma once
+
+#include <string_view>
+
+// Solves the tridiagonal system of order N in place by Gaussian elimination
+// with partial pivoting between the pivot row and the row below it.
+//   N        on entry: the order of the system; unchanged.
+//   SUBDIAG  on entry: SUBDIAG[k] = entry (k, k-1) for k = 1..N-1 (SUBDIAG[0]
+//            is ignored).  On return: the reciprocals of pivots 1..N-1 and, in
+//            SUBDIAG[N-1], the last pivot itself.
+//   DIAG     on entry: the diagonal.  On return: the first superdiagonal of the
+//            upper factor (left unchanged when N = 1).
+//   SUPDIAG  on entry: SUPDIAG[k] = entry (k, k+1) for k = 0..N-2
+//            (SUPDIAG[N-1] is ignored).  On return: the second superdiagonal
+//            of the upper factor (left unchanged when N = 1).
+//   RHS      on entry: the right-hand side.  On return: the solution.
+// Failures: N <= 0 is a TERMINAL error (code 1, arrays untouched); a pivot
+// that is exactly zero is a FATAL error (code 2) naming its element, and RHS
+// then holds no solution.
+void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS);
+
+// Pushes `name` (cut to 32 characters) on the routine-name stack.  More than
+// 49 routines active above the user level is a TERMINAL error that ends the
+// program.
+void E1PSH(std::string_view name);
+
+// Pops `name`, which must equal the name on top of the stack up to trailing
+// blanks (case matters), and acts on the error recorded for it: passes it to
+// the caller's level, prints it and ends the program as the table above says.
+// A pop on an empty stack or of another name is a TERMINAL error.
+void E1POP(std::string_view name);
+
+// Records an error of `type` (-1 keeps the current one, 0 none, 1..7 as
+// above) and `code` (negative keeps the current one) for the routine on top
+// of the stack, and composes `message_template` into the pending report:
+// placeholders "%(I1)".."%(I9)" and "%(L1)".."%(L9)" (either case) are
+// replaced by the values set with E1SETI and E1SETL since the last E1MES;
+// "%/" forces a line break in the printed report.  Types 5 to 7 are printed
+// at once.  Type 0 or code 0 discards a pending report.  An illegal type
+// (below -1 or above 7) prints a report and ends the program.
+void E1MES(const int& type, const int& code, std::string_view message_template);
+
+// Stores `value` in decimal for the integer placeholder %(I<number>),
+// number 1..9; other numbers store nothing.
+void E1SETI(const int& number, const int& value);
+
+// Stores `text` (cut to 255 characters) for the text placeholder
+// %(L<|number|>); a positive number drops trailing blanks, a negative one
+// keeps them.  A value that does not fit the 300-character list is dropped.
+void E1SETL(const int& number, std::string_view text);
+
+// Integer constants of the machine's number formats, N = 1..12:
+// 32 bits per integer, 4 characters per integer, base 2, 31 digits,
+// largest integer 2147483647, floating base 2, binary32 digits 24 and
+// exponents -125..128, binary64 digits 53 and exponents -1021..1024.
+// Any other N writes a complaint on the output unit and ends the program.
+int IMACH(const int& N);
+
+// Unit numbers of the library: slot 1 input (5), slot 2 output (6), slot 3
+// messages (6).  N = 1..3 stores slot N into `unit`; N = -1..-3 sets slot |N|
+// to `unit`.  Any other N writes a complaint on the message unit and ends the
+// program.
+void UMACH(const int& N, int& unit);

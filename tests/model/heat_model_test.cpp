@@ -1,0 +1,259 @@
+// The model's arithmetic: the derived scalars, and every time step checked
+// bit for bit against a plain transcription of the element formulas that
+// recomputes every term in every step.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "model/heat_model.h"
+#include "numlib/numlib.h"
+
+namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+ParameterSet unit_example() {
+    ParameterSet p;
+    p.outer_radius = 1.0;
+    p.heat_transfer_coefficient = 10.0;
+    p.ambient_temperature_1 = 100.0;
+    p.ambient_temperature_2 = 100.0;
+    p.density = 1.0;
+    p.specific_heat = 1.0;
+    p.conductivity = 1.0;
+    p.first_phase_duration = 0.1;
+    p.second_phase_duration = 0.1;
+    return p;
+}
+
+TEST(ModelSetup, WorkedExample) {
+    HeatModel m;
+    set_up_model(m, unit_example());
+    EXPECT_EQ(m.setup.volumetric_heat_capacity, 1.0);
+    EXPECT_EQ(m.setup.diffusivity, 1.0);
+    EXPECT_EQ(m.setup.element_length, 0.02);
+    EXPECT_EQ(m.setup.reference_step, 0.02 * 0.02 / 0.5);
+    EXPECT_EQ(m.setup.total_time, 0.2);
+    EXPECT_EQ(m.setup.step_count, 251);
+    EXPECT_EQ(m.setup.time_step, 0.2 / 251.0);
+    EXPECT_EQ(m.node_radius[1], 0.0);
+    EXPECT_EQ(m.node_radius[51], 1.0000000000000004) << "a running sum, not 50 * h";
+    EXPECT_EQ(m.node_temperature[17], 0.0);
+}
+
+TEST(ModelSetup, StepCountTruncatesTowardZeroAndMapsTheUnrepresentable) {
+    EXPECT_EQ(truncate_step_count(100.6), 100);
+    EXPECT_EQ(truncate_step_count(101.0), 101);
+    EXPECT_EQ(truncate_step_count(-3.3), -3);
+    EXPECT_EQ(truncate_step_count(0.7), 0);
+    EXPECT_EQ(truncate_step_count(2147483647.9), 2147483647);
+    EXPECT_EQ(truncate_step_count(-2147483648.9), std::numeric_limits<std::int32_t>::min());
+    for (double bad : {2147483648.0, -2147483649.0, inf, -inf, nan, 1e300}) {
+        EXPECT_EQ(truncate_step_count(bad), std::numeric_limits<std::int32_t>::min()) << bad;
+    }
+}
+
+TEST(ModelSetup, DegenerateParametersGiveTheirStepCounts) {
+    ParameterSet p = unit_example();
+    p.outer_radius = p.inner_radius;  // h = 0: infinite quotient
+    EXPECT_EQ(derive_model_setup(p).step_count, std::numeric_limits<std::int32_t>::min());
+    p.first_phase_duration = p.second_phase_duration = 0.0;  // 0 / 0
+    EXPECT_EQ(derive_model_setup(p).step_count, std::numeric_limits<std::int32_t>::min());
+
+    p = unit_example();
+    p.conductivity = 0.0;  // infinite reference step: exactly one step of the whole length
+    EXPECT_EQ(derive_model_setup(p).step_count, 1);
+    EXPECT_EQ(derive_model_setup(p).time_step, 0.2);
+
+    p = unit_example();
+    p.density = 0.0;  // infinite diffusivity, zero reference step
+    EXPECT_EQ(derive_model_setup(p).reference_step, 0.0);
+    EXPECT_EQ(derive_model_setup(p).step_count, std::numeric_limits<std::int32_t>::min());
+
+    p = unit_example();
+    p.first_phase_duration = -1.0;
+    p.second_phase_duration = 0.0;  // negative total: a negative count, no step
+    EXPECT_EQ(derive_model_setup(p).step_count, -1249);
+
+    p = unit_example();
+    p.inner_radius = 0.01;
+    p.outer_radius = 0.05;
+    HeatModel m;
+    set_up_model(m, p);
+    EXPECT_EQ(m.setup.element_length, (0.05 - 0.01) / 50.0);
+    EXPECT_EQ(m.node_radius[1], 0.0) << "coordinates start at 0 whatever the inner radius";
+    EXPECT_NEAR(m.node_radius[51], 0.04, 1e-15);
+}
+
+// One step written straight from the element formulas: every element term
+// is recomputed in the step, in the order the formulas give.
+void reference_step(HeatModel& m, double& time, double& dTmax, double out[4]) {
+    const ParameterSet& p = m.parameters;
+    const double dt = m.setup.time_step;
+    const double shape[2][2] = {{0.788675129413604736328125, 0.211324870586395263671875},
+                                {0.211324870586395263671875, 0.788675129413604736328125}};
+    NodalArray lower{}, diag{}, upper{}, rhs{};
+    double ambient = p.ambient_temperature_1;
+    if (time < p.first_phase_duration) {
+        ambient = p.ambient_temperature_1;
+    } else if (time >= p.first_phase_duration) {
+        ambient = p.ambient_temperature_2;
+    }
+    for (int e = 1; e <= 50; ++e) {
+        const double r1 = m.node_radius[e], r2 = m.node_radius[e + 1];
+        const double T1 = m.node_temperature[e], T2 = m.node_temperature[e + 1];
+        const double he = r2 - r1;
+        const double s = e == 50 ? p.heat_transfer_coefficient : 0.0;
+        double K11 = 0.0, K12 = 0.0, K21 = 0.0, K22 = 0.0, F1 = 0.0, F2 = 0.0;
+        const double ce = he * m.setup.volumetric_heat_capacity;
+        const double S = (s * 2.0) * p.outer_radius;
+        const double L = ambient * S;
+        for (int g = 0; g < 2; ++g) {
+            const double P = shape[g][0], Q = shape[g][1], w = 1.0;
+            const double rg = r1 * P + r2 * Q;
+            const double Tg = T2 * Q + T1 * P;
+            const double kg = ((rg * p.conductivity) * w) / he;
+            const double mg = (rg * ce) * w;
+            K11 = (K11 + kg) + ((P * P) * mg) / dt;
+            K12 = (K12 - kg) + ((mg * P) * Q) / dt;
+            K21 = K12;
+            K22 = ((K22 + kg) + ((Q * Q) * mg) / dt) + S;
+            const double qg = ((Tg * ce) * rg) * w;
+            F1 = (qg * P) / dt + F1;
+            F2 = ((qg * Q) / dt + F2) + L;
+        }
+        diag[e] += K11;
+        diag[e + 1] += K22;
+        upper[e] += K12;
+        lower[e + 1] += K21;
+        rhs[e] += F1;
+        rhs[e + 1] += F2;
+    }
+    DLSLTR(51, &lower[1], &diag[1], &upper[1], &rhs[1]);
+    m.node_temperature = rhs;
+    const double dT = std::fabs(rhs[1] - rhs[51]);
+    if (dT > dTmax) dTmax = dT;
+    out[0] = time;
+    out[1] = rhs[1];
+    out[2] = rhs[51];
+    out[3] = dT;
+    time = dt + time;
+}
+
+// Runs up to `steps` steps both ways from the same start and compares every
+// value that reaches the result file, bit for bit.
+void expect_same_steps(const ParameterSet& p, int steps) {
+    HeatModel fast;
+    set_up_model(fast, p);
+    HeatModel slow;
+    set_up_model(slow, p);
+    double time = 0.0, dTmax = 0.0;
+    const int n = std::min<std::int64_t>(steps, fast.setup.step_count);
+    for (int k = 0; k < n; ++k) {
+        const StepRecord r = take_time_step(fast);
+        double expected[4];
+        reference_step(slow, time, dTmax, expected);
+        const double got[4] = {r.time, r.tc, r.tpov, r.dT};
+        for (int i = 0; i < 4; ++i) {
+            if (std::isnan(expected[i]) && std::isnan(got[i])) continue;
+            ASSERT_TRUE(same_bits(got[i], expected[i]))
+                << "step " << k + 1 << " value " << i << ": " << got[i] << " vs " << expected[i];
+        }
+        ASSERT_TRUE(same_bits(fast.dTmax, dTmax) || (std::isnan(fast.dTmax) && std::isnan(dTmax)));
+    }
+}
+
+TEST(TimeStep, MatchesTheElementFormulasBitForBitOnRealisticRuns) {
+    std::mt19937_64 random(20261208);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (int trial = 0; trial < 60; ++trial) {
+        ParameterSet p;
+        p.inner_radius = trial % 5 == 0 ? uniform(-0.01, 0.01) : 0.0;
+        p.outer_radius = uniform(0.002, 0.3);
+        p.heat_transfer_coefficient = uniform(0.0, 20000.0);
+        p.initial_temperature = uniform(-50.0, 1200.0);
+        p.ambient_temperature_1 = uniform(-50.0, 1200.0);
+        p.ambient_temperature_2 = uniform(-50.0, 1200.0);
+        p.density = uniform(1000.0, 20000.0);
+        p.specific_heat = uniform(100.0, 2000.0);
+        p.conductivity = uniform(1.0, 400.0);
+        p.first_phase_duration = uniform(0.0, 100.0);
+        p.second_phase_duration = uniform(0.0, 100.0);
+        expect_same_steps(p, 300);
+    }
+}
+
+TEST(TimeStep, MatchesTheElementFormulasWithExtremeValues) {
+    const double values[] = {0.0, -0.0, 1.0, -1.0, 1e-300, -1e-300, 1e300, -1e300, inf, -inf, nan, 5e-324};
+    std::mt19937_64 random(7);
+    for (int trial = 0; trial < 400; ++trial) {
+        ParameterSet p = unit_example();
+        double* fields[] = {&p.inner_radius, &p.outer_radius, &p.heat_transfer_coefficient, &p.initial_temperature,
+                            &p.ambient_temperature_1, &p.ambient_temperature_2, &p.density, &p.specific_heat,
+                            &p.conductivity, &p.first_phase_duration, &p.second_phase_duration};
+        // Replace two or three parameters by extreme values, keep a step
+        // count that runs.
+        for (int k = 0; k < 2 + trial % 2; ++k) {
+            const int which = static_cast<int>(random() % 11);
+            if (which == 7 || which == 6 || which == 8) continue;  // these decide whether a solve can fail
+            *fields[which] = values[random() % std::size(values)];
+        }
+        expect_same_steps(p, 20);
+    }
+}
+
+TEST(TimeStep, SwitchesTheMediumByTheRunningClock) {
+    // 20 steps of 0.1 and a switch at 1.0: the eleventh step starts at
+    // 0.9999999999999999 and still belongs to the first phase.
+    ParameterSet p = unit_example();
+    p.initial_temperature = 0.0;
+    p.ambient_temperature_1 = 0.0;
+    p.ambient_temperature_2 = 1000.0;
+    p.conductivity = 0.0078;  // reference step 0.10256..., 2.0 / it + 1 = 20.5
+    p.first_phase_duration = 1.0;
+    p.second_phase_duration = 1.0;
+    HeatModel m;
+    set_up_model(m, p);
+    ASSERT_EQ(m.setup.step_count, 20);
+    ASSERT_EQ(m.setup.time_step, 0.1);
+    for (int k = 1; k <= 11; ++k) {
+        const StepRecord r = take_time_step(m);
+        EXPECT_EQ(r.tpov, 0.0) << "step " << k << " starts at " << r.time;
+    }
+    EXPECT_EQ(m.time, 1.0999999999999999);
+    EXPECT_GT(take_time_step(m).tpov, 0.0) << "the twelfth step uses the second medium";
+}
+
+TEST(TimeStep, NanClockKeepsTheFirstMediumAndNanDifferenceLeavesTheMaximum) {
+    ParameterSet p = unit_example();
+    p.first_phase_duration = nan;
+    p.second_phase_duration = 0.1;
+    HeatModel m;
+    set_up_model(m, p);
+    EXPECT_EQ(m.setup.step_count, std::numeric_limits<std::int32_t>::min());
+
+    p = unit_example();
+    p.ambient_temperature_1 = nan;
+    set_up_model(m, p);
+    const StepRecord r = take_time_step(m);
+    EXPECT_TRUE(std::isnan(r.tpov));
+    EXPECT_EQ(m.dTmax, 0.0);
+}
+
+TEST(TimeStep, InfiniteMediumMakesEveryTemperatureNan) {
+    ParameterSet p = unit_example();
+    p.ambient_temperature_1 = inf;
+    HeatModel m;
+    set_up_model(m, p);
+    take_time_step(m);
+    for (int i = 1; i <= 51; ++i) EXPECT_TRUE(std::isnan(m.node_temperature[i])) << i;
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// Free-form (list-directed) reading of numbers from text.
+//
+// The text is read as lines: a line ends at a line feed, and a carriage
+// return directly before the line feed is not part of it.  Each read takes a
+// list of binary64 destinations and fills them from the text wherever the
+// values stand; what is left on the last line a read looked at is discarded,
+// and the next read starts on the following line.  Values are separated by
+// blanks, tabs, one comma, or the end of a line; two commas give a null value
+// (the destination keeps its value), a slash ends the read, "r*v" repeats a
+// value and "r*" supplies r null values.  Numbers take an optional exponent
+// introduced by D, E or Q in either case, or by a sign right after the
+// digits; truth values (T..., F..., .T..., .F...) give -1.0 and 0.0.
+//
+// The reader works on an in-memory buffer or streams from an open channel in
+// fixed-size chunks, so its memory use does not grow with the length of a
+// line or of the file.  It reports its outcome to the caller instead of
+// stopping; the program's edge turns a failure into the failure report.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace textio {
+
+struct Channel;
+
+// Bytes fetched from the source at a time.
+inline constexpr std::size_t default_chunk_size = 64 * 1024;
+
+enum class ReadOutcome {
+    ok,
+    end_of_file,       // the text ended while a line or a value was still needed
+    syntax_error,      // a value that is not a well-formed number or truth value
+    conversion_error,  // a number beyond the binary64 range, or a bad repeat count
+    read_error,        // the operating system failed to read (channel input only)
+};
+
+struct FreeFormReader {
+    // Exactly one of the two sources is used: `memory` when `channel` is null.
+    std::string_view memory;
+    Channel* channel = nullptr;
+
+    // Streaming state: the current chunk and the position in it.  Both
+    // sources go through the same chunk logic; a memory source copies windows
+    // of at most `chunk_size` bytes.  Sizes below 2 count as 2 (a carriage
+    // return and the line feed after it must fit together).
+    std::size_t chunk_size = default_chunk_size;
+    std::vector<char> chunk;
+    std::size_t chunk_begin = 0;   // offset in `memory` of the current chunk (memory source)
+    std::size_t position = 0;      // next byte in the current chunk
+    std::size_t length = 0;        // bytes in the current chunk
+    bool source_exhausted = false;
+    int os_error = 0;              // errno of a failed read (read_error); the
+                                   // channel layer now stops the program itself
+
+    // Position bookkeeping between reads.
+    bool at_line_start = true;     // nothing of the current line has been consumed yet
+};
+
+// A reader over `text`, which must outlive the reader.
+FreeFormReader make_memory_reader(std::string_view text);
+
+// A reader that streams from `channel`.
+FreeFormReader make_channel_reader(Channel& channel);
+
+// One free-form read into `destinations`.  A read with no destinations
+// consumes exactly one line.  Destinations that the read does not reach (a
+// null value, a slash) keep their values; on a failure the ones filled so
+// far keep what they received.
+ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations);
+
+// The failure number of the report for a failed read.
+int failure_number_of(ReadOutcome outcome);
+
+}  // namespace textio
