@@ -44,9 +44,11 @@ ProgramRun run_program(const fs::path& directory, bool as_unprivileged_user, con
     fs::create_directories(capture);
     const fs::path out = capture / "stdout";
     const fs::path err = capture / "stderr";
-    std::string command = "cd '" + directory.string() + "' && " + shell_setup + " ";
+    // The redirections are made before the setup runs, so that a limit on
+    // open files or file sizes applies to the program only.
+    std::string command = "cd '" + directory.string() + "' && (" + shell_setup + " exec ";
     if (as_unprivileged_user) command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-    command += "'" + std::string(TEMP1D_BINARY) + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+    command += "'" + std::string(TEMP1D_BINARY) + "') >'" + out.string() + "' 2>'" + err.string() + "'";
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
