@@ -26,7 +26,8 @@ constexpr int entry_overhead = 8;
 void append_parameter(ErrorState& state, char key, int number, std::string_view text, bool drop_trailing_blanks)
 {
     const int given_length = static_cast<int>(text.size());
-    if (state.parameter_list_end + given_length + entry_overhead > parameter_list_capacity || number < 1 || number > 9) {
+    const bool fits = state.parameter_list_end + given_length + entry_overhead <= parameter_list_capacity;
+    if (!fits || number < 1 || number > 9) {
         return;
     }
 

@@ -37,8 +37,8 @@
 //            of the upper factor (left unchanged when N = 1).
 //   RHS      on entry: the right-hand side.  On return: the solution.
 // Failures: N <= 0 is a TERMINAL error (code 1, arrays untouched); a pivot
-// that is exactly zero is a FATAL error (code 2) naming its element, and RHS
-// then holds no solution.
+// that is exactly zero (or NaN) is a FATAL error (code 2) naming its element,
+// and RHS then holds no solution.  Any nonzero finite pivot is accepted.
 void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS);
 
 // Pushes `name` (cut to 32 characters) on the routine-name stack.  More than
@@ -59,7 +59,8 @@ void E1POP(std::string_view name);
 // replaced by the values set with E1SETI and E1SETL since the last E1MES;
 // "%/" forces a line break in the printed report.  Types 5 to 7 are printed
 // at once.  Type 0 or code 0 discards a pending report.  An illegal type
-// (below -1 or above 7) prints a report and ends the program.
+// (below -1 or above 7) prints a report and ends the program.  Called before
+// any push, the error is recorded for the user level.
 void E1MES(const int& type, const int& code, std::string_view message_template);
 
 // Stores `value` in decimal for the integer placeholder %(I<number>),

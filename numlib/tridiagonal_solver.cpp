@@ -43,39 +43,58 @@ void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
         u[n - 1] = 0.0;
     }
 
+    // The row being eliminated (pivot row k, already in columns k..k+2) is
+    // carried in registers from one step to the next, so the elimination's
+    // chain of dependent operations does not pass through memory.  Each row
+    // is stored once it is final.  The operations and their order are those
+    // of the elimination written on the arrays.
+    double row_s = s[0], row_d = d[0], row_u = u[0], row_b = b[0];
     for (int k = 0; k + 1 < n; ++k) {
+        double next_s = s[k + 1], next_d = d[k + 1], next_u = u[k + 1], next_b = b[k + 1];
         // The row with the strictly larger entry in column k stays; ties and
         // NaN magnitudes interchange.
-        if (!(std::fabs(s[k]) > std::fabs(s[k + 1]))) {
-            std::swap(s[k], s[k + 1]);
-            std::swap(d[k], d[k + 1]);
-            std::swap(u[k], u[k + 1]);
-            std::swap(b[k], b[k + 1]);
+        if (!(std::fabs(row_s) > std::fabs(next_s))) {
+            std::swap(row_s, next_s);
+            std::swap(row_d, next_d);
+            std::swap(row_u, next_u);
+            std::swap(row_b, next_b);
         }
-        if (is_unusable_pivot(s[k])) {
+        if (is_unusable_pivot(row_s)) {
+            // Leave both rows as they stand after the interchange.
+            s[k] = row_s, d[k] = row_d, u[k] = row_u, b[k] = row_b;
+            s[k + 1] = next_s, d[k + 1] = next_d, u[k + 1] = next_u, b[k + 1] = next_b;
             failed_element = k + 1;
             break;
         }
-        const double r = 1.0 / s[k];
-        const double t = -(r * s[k + 1]);
-        s[k + 1] = d[k + 1] + t * d[k];
-        d[k + 1] = u[k + 1] + t * u[k];
-        u[k + 1] = 0.0;
-        b[k + 1] = b[k + 1] + t * b[k];
-        s[k] = r;  // the back substitution multiplies by the reciprocal
-    }
-
-    if (failed_element == 0 && is_unusable_pivot(s[n - 1])) {
-        failed_element = n;
+        const double r = 1.0 / row_s;
+        const double t = -(r * next_s);
+        // Row k is final; the back substitution multiplies by the reciprocal
+        // of its pivot.
+        s[k] = r, d[k] = row_d, u[k] = row_u, b[k] = row_b;
+        row_s = next_d + t * row_d;
+        row_d = next_u + t * row_u;
+        row_u = 0.0;
+        row_b = next_b + t * row_b;
     }
 
     if (failed_element == 0) {
-        b[n - 1] = b[n - 1] / s[n - 1];
+        s[n - 1] = row_s, d[n - 1] = row_d, u[n - 1] = row_u, b[n - 1] = row_b;
+        if (is_unusable_pivot(row_s)) failed_element = n;
+    }
+
+    if (failed_element == 0) {
+        // Back substitution; the last two solution values stay in registers.
+        double later = row_b / row_s;  // b(n): a true division, the last pivot was not inverted
+        b[n - 1] = later;
         if (n >= 2) {
-            b[n - 2] = (b[n - 2] - d[n - 2] * b[n - 1]) * s[n - 2];
-        }
-        for (int k = n - 3; k >= 0; --k) {
-            b[k] = ((b[k] - d[k] * b[k + 1]) - u[k] * b[k + 2]) * s[k];
+            double latest = (b[n - 2] - d[n - 2] * later) * s[n - 2];
+            b[n - 2] = latest;
+            for (int k = n - 3; k >= 0; --k) {
+                const double x = ((b[k] - d[k] * latest) - u[k] * later) * s[k];
+                b[k] = x;
+                later = latest;
+                latest = x;
+            }
         }
     } else {
         E1SETI(1, failed_element);

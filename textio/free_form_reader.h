@@ -70,6 +70,25 @@ FreeFormReader make_channel_reader(Channel& channel);
 // consumes exactly one line.  Destinations that the read does not reach (a
 // null value, a slash) keep their values; on a failure the ones filled so
 // far keep what they received.
+//
+// Details of the accepted text:
+// - A carriage return that is not directly before a line feed is an ordinary
+//   character (in a value it is a syntax error).
+// - A comma first on the read's first line is a null value for the first
+//   destination; a comma first on a later line, after a line that ended with
+//   a value, separates that value from the next.
+// - A number needs at least one mantissa digit and, when it has an exponent,
+//   at least one exponent digit: "+", ".", "1e", "1e+" and "1+" are syntax
+//   errors, as is any character outside the number forms (quotes and
+//   parentheses included).
+// - A number exactly halfway between two binary64 values becomes the one with
+//   the even last bit.  A zero keeps its sign ("-0.0" is negative zero),
+//   except an integer zero: "-0" is converted as the integer 0.
+// - A repeat count is an integer from 1 to 2147483647 written with digits
+//   only; anything else before an asterisk, zero and an empty count included,
+//   is a conversion error.  The value after "r*" may not be another repeat.
+// - A truth value runs to the next blank, tab, comma, slash, right
+//   parenthesis or line end, so "T*2" is one truth value.
 ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations);
 
 // The failure number of the report for a failed read.

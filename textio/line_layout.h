@@ -52,10 +52,14 @@ constexpr LayoutValue integer_value(std::int32_t v) { return {ValueKind::integer
 constexpr LayoutValue text_value(std::string_view v) { return {ValueKind::text, 0.0, 0, v}; }
 
 // Renders the records of one write, each followed by CR LF, appended to
-// `records`.
+// `records`.  A value whose kind does not match its field fills the field
+// with asterisks (one for a text field without a width).  When a pass from
+// the reversion point to the layout end takes no value, the values left are
+// not used, so a layout without data fields cannot repeat forever.
 void render_layout(std::span<const LayoutItem> layout, std::span<const LayoutValue> values, std::string& records);
 
-// Renders the records of one write onto `channel`.
+// Renders the records of one write onto `channel`, building each record in
+// a reused buffer: repeated writes allocate nothing.
 void write_layout(Channel& channel, std::span<const LayoutItem> layout, std::span<const LayoutValue> values);
 
 }  // namespace textio

@@ -1,0 +1,61 @@
+// Helpers for the numerical library's tests.
+//
+// Library failures end the program, so they are checked in death tests: the
+// child sends standard output into the stream the death test matches, runs
+// the code and ends; the bytes are then compared exactly.  Children also
+// write marker records to show how far they got and what state they saw.
+#pragma once
+
+#include "numlib/error_state.h"
+#include "numlib/numlib.h"
+#include "textio/file_channel.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace numlib_test {
+
+using ::testing::Eq;
+using ::testing::ExitedWithCode;
+
+class NumlibDeathTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+// In a death-test child: from here on standard output is what gets matched.
+inline void check_standard_output()
+{
+    std::fflush(stdout);
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+inline void write_marker(std::string_view text) { textio::write_record(textio::unit_channel(6), text); }
+
+// Marks how far the child got and ends it with the library's own stop.
+[[noreturn]] inline void end_child(std::string_view marker)
+{
+    write_marker(marker);
+    textio::stop_program(0);
+}
+
+// Each line followed by CR LF.
+inline std::string records(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines) out += line + "\r\n";
+    return out;
+}
+
+inline std::string pending_message()
+{
+    const numlib_internal::ErrorState& state = numlib_internal::error_state();
+    return std::string(state.message_text.data(), static_cast<std::size_t>(state.message_length));
+}
+
+}  // namespace numlib_test
