@@ -1,5 +1,6 @@
 #include "model/heat_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -100,24 +101,15 @@ void set_up_model(HeatModel& m, const ParameterSet& parameters) {
     m.dTmax = 0.0;
 }
 
-StepRecord take_time_step(HeatModel& m) {
-    const ParameterSet& p = m.parameters;
+// Load vectors of all elements from the previous temperatures: F1 and F2 of
+// element e go to f1[e] and f2[e].  The elements are independent here, which
+// lets the compiler work on two at once with vector instructions (the
+// operations, and so the results, are those of one element at a time).
+static void compute_load_vectors(const HeatModel& m, double ambient_temperature,
+                                 std::array<double, element_count + 1>& f1,
+                                 std::array<double, element_count + 1>& f2) {
     const ElementTerms& terms = m.terms;
     const double dt = m.setup.time_step;
-
-    m.lower_diagonal.fill(0.0);
-    m.main_diagonal.fill(0.0);
-    m.upper_diagonal.fill(0.0);
-    m.right_hand_side.fill(0.0);
-
-    // A NaN time or switch time keeps the first phase's medium.
-    const double ambient_temperature =
-        (m.time >= p.first_phase_duration) ? p.ambient_temperature_2 : p.ambient_temperature_1;
-
-    // Load vectors of all elements from the previous temperatures.  The
-    // elements are independent here, which lets the compiler work on several
-    // at once; the additions into the system below keep element order.
-    std::array<double, element_count + 1> f1{}, f2{};
     for (int e = 1; e <= element_count; ++e) {
         const double T1 = m.node_temperature[e];
         const double T2 = m.node_temperature[e + 1];
@@ -137,19 +129,43 @@ StepRecord take_time_step(HeatModel& m) {
         f1[e] = F1;
         f2[e] = F2;
     }
+}
 
-    for (int e = 1; e <= element_count; ++e) {
-        m.main_diagonal[e] += terms.k11[e];
-        m.main_diagonal[e + 1] += terms.k22[e];
-        m.upper_diagonal[e] += terms.k12[e];
-        m.lower_diagonal[e + 1] += terms.k12[e];
-        m.right_hand_side[e] += f1[e];
-        m.right_hand_side[e + 1] += f2[e];
+StepRecord take_time_step(HeatModel& m) {
+    const ParameterSet& p = m.parameters;
+    const ElementTerms& terms = m.terms;
+    const double dt = m.setup.time_step;
+
+    // A NaN time or switch time keeps the first phase's medium.
+    const double ambient_temperature =
+        (m.time >= p.first_phase_duration) ? p.ambient_temperature_2 : p.ambient_temperature_1;
+
+    std::array<double, element_count + 1> f1, f2;
+    compute_load_vectors(m, ambient_temperature, f1, f2);
+
+    // Assembly into a system cleared to zero: every entry is 0.0 plus the
+    // contributions of its elements in element order, so node e receives its
+    // share from element e-1 before the one from element e.  Writing each
+    // entry's sum at once gives the same bits as clearing the arrays and
+    // adding into them, without the clearing pass.
+    m.main_diagonal[1] = 0.0 + terms.k11[1];
+    m.right_hand_side[1] = 0.0 + f1[1];
+    for (int e = 2; e <= element_count; ++e) {
+        m.main_diagonal[e] = (0.0 + terms.k22[e - 1]) + terms.k11[e];
+        m.right_hand_side[e] = (0.0 + f2[e - 1]) + f1[e];
     }
+    m.main_diagonal[node_count] = 0.0 + terms.k22[element_count];
+    m.right_hand_side[node_count] = 0.0 + f2[element_count];
+    m.lower_diagonal[1] = 0.0;
+    for (int e = 1; e <= element_count; ++e) {
+        m.upper_diagonal[e] = 0.0 + terms.k12[e];
+        m.lower_diagonal[e + 1] = 0.0 + terms.k12[e];  // the element matrix is symmetric: K21 = K12
+    }
+    m.upper_diagonal[node_count] = 0.0;
 
     DLSLTR(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.right_hand_side[1]);
 
-    m.node_temperature = m.right_hand_side;
+    std::copy(m.right_hand_side.begin() + 1, m.right_hand_side.end(), m.node_temperature.begin() + 1);
     const double tc = m.node_temperature[1];
     const double tpov = m.node_temperature[node_count];
     const double dT = std::fabs(tc - tpov);

@@ -28,6 +28,19 @@ __extension__ typedef unsigned __int128 u128;
 constexpr std::array<std::uint64_t, detail::fast_path_max_decimals + 1> powers_of_ten = {
     1, 10, 100, 1000, 10000, 100000, 1000000};
 
+// 10^0 .. 10^18: an integer has k digits when it is at least the (k-1)-th.
+constexpr std::array<std::uint64_t, 19> decimal_thresholds = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull};
+
+// "00" to "99": two decimal digits at a time.
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // A binary64 magnitude as significand * 2^exponent.
 struct BinaryParts {
     std::uint64_t significand = 0;
@@ -53,15 +66,6 @@ void format_not_finite(double value, int width, char* out) {
     }
     std::memset(out, ' ', static_cast<std::size_t>(width));
     std::memcpy(out + 1, word.data(), word.size());
-}
-
-int decimal_digit_count(std::uint64_t value) {
-    int count = 0;
-    while (value != 0) {
-        ++count;
-        value /= 10;
-    }
-    return count;
 }
 
 // The digits of a rounded magnitude before any carry: the integer digits
@@ -100,24 +104,45 @@ bool format_fixed_fast(double value, int width, int decimals, char* out) {
     // magnitude = significand * 2^exponent with exponent <= -10 here, so the
     // scaled value significand * 10^decimals * 2^exponent is rounded by
     // adding one half (2^(shift-1)) and shifting right.  The product stays
-    // below 2^73, the result below 2^63.
+    // below 2^73, the result below 2^63; with up to 3 decimals it fits in 64
+    // bits, which is the common case and the cheaper one.
     const BinaryParts parts = split_magnitude(magnitude);
     const int shift = -parts.exponent;
-    const u128 scaled = static_cast<u128>(parts.significand) * powers_of_ten[static_cast<std::size_t>(decimals)];
-    std::uint64_t rounded = 0;
-    if (shift < 128) rounded = static_cast<std::uint64_t>((scaled + (static_cast<u128>(1) << (shift - 1))) >> shift);
-
     const std::uint64_t unit = powers_of_ten[static_cast<std::size_t>(decimals)];
-    std::uint64_t integer_part = rounded / unit;
-    std::uint64_t fraction_part = rounded % unit;
-    const int integer_count = decimal_digit_count(integer_part);
+    std::uint64_t rounded = 0;
+    if (decimals <= 3) {
+        const std::uint64_t scaled = parts.significand * unit;  // below 2^63
+        if (shift < 64) rounded = (scaled + (std::uint64_t{1} << (shift - 1))) >> shift;
+    } else {
+        const u128 scaled = static_cast<u128>(parts.significand) * unit;
+        if (shift < 128) rounded = static_cast<std::uint64_t>((scaled + (static_cast<u128>(1) << (shift - 1))) >> shift);
+    }
+
+    // Two decimals (the result file's fields) divide by a constant, which
+    // costs a multiplication instead of a division.
+    std::uint64_t integer_part = decimals == 2 ? rounded / 100 : rounded / unit;
+    std::uint64_t fraction_part = decimals == 2 ? rounded % 100 : rounded % unit;
+    int integer_count = 0;
+    while (integer_count < 19 && integer_part >= decimal_thresholds[static_cast<std::size_t>(integer_count)]) {
+        ++integer_count;
+    }
     const bool minus = std::signbit(value) && rounded != 0;
     const int need = integer_count + 1 + decimals + (minus ? 1 : 0);
     if (need > width) {
         fill_asterisks(width, out);
         return true;
     }
-    std::memset(out, ' ', static_cast<std::size_t>(width));
+
+    // Written straight into the field from the right: fraction digits, the
+    // point, the integer digits two at a time.  (Building the text elsewhere
+    // and copying it would read back bytes just stored one at a time, which
+    // processors handle slowly.)  Fields 12 wide, the result file's, get a
+    // blank fill of fixed size.
+    if (width == 12) {
+        std::memset(out, ' ', 12);
+    } else {
+        std::memset(out, ' ', static_cast<std::size_t>(width));
+    }
     char* position = out + width;
     for (int i = 0; i < decimals; ++i) {
         *--position = static_cast<char>('0' + fraction_part % 10);
@@ -127,9 +152,16 @@ bool format_fixed_fast(double value, int width, int decimals, char* out) {
     if (integer_count == 0) {
         if (need < width) *--position = '0';
     } else {
-        while (integer_part != 0) {
-            *--position = static_cast<char>('0' + integer_part % 10);
-            integer_part /= 10;
+        while (integer_part >= 100) {
+            position -= 2;
+            std::memcpy(position, &digit_pairs[2 * (integer_part % 100)], 2);
+            integer_part /= 100;
+        }
+        if (integer_part >= 10) {
+            position -= 2;
+            std::memcpy(position, &digit_pairs[2 * integer_part], 2);
+        } else {
+            *--position = static_cast<char>('0' + integer_part);
         }
     }
     if (minus) *--position = '-';
