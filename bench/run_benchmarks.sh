@@ -41,6 +41,13 @@ for case in bench/data/*/; do
     binary=$PWD/build-bench/$program
     [ "$program" = temp1d_bare ] && binary=$PWD/build-bench/bench/temp1d_bare
     read -r wall rss < <(measure "$binary" "$work/$name")
+    if [ "$program" = temp1d ]; then
+      # The benchmark build must write exactly the kept result.
+      if [ "$(sha256sum < "$work/$name/temperat.txt" | cut -d' ' -f1)" != "$(cat "$case/expected.sha256")" ]; then
+        echo "$name: temperat.txt differs from the kept result" >&2
+        exit 1
+      fi
+    fi
     steps=$(steps_of "$work/$name/temperat.txt")
     ns=$(awk -v w="$wall" -v s="$steps" 'BEGIN { if (s > 0) printf "%.0f", w * 1e9 / s; else print "-" }')
     printf '%-18s %-12s %10s %12s %12s %10s\n' "$name" "$program" "$steps" "$wall" "$ns" "$rss"

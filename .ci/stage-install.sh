@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Installation: installs into a temporary prefix, checks what landed there,
+# runs the installed program on an installed example and draws its chart,
+# then builds and runs a project outside this tree against the installed
+# package, also after moving the prefix elsewhere.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$(pwd)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+# A build of its own, without tests, as a user would install it.
+cmake -S . -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEMP1D_WARNINGS_AS_ERRORS=ON \
+      -DTEMP1D_BUILD_TESTS=OFF >/dev/null
+cmake --build "$work/build"
+cmake --install "$work/build" --prefix "$prefix" >/dev/null
+
+echo "-- installed files"
+expected=(
+  bin/temp1d
+  bin/temp1d-plot
+  share/man/man1/temp1d.1
+  share/doc/temp1d/user-guide.md
+  include/numlib/numlib.h
+  lib/libnumlib.a
+  lib/libtextio.a
+  lib/cmake/temp1d/temp1d-config.cmake
+  lib/cmake/temp1d/temp1d-config-version.cmake
+  lib/cmake/temp1d/temp1d-targets.cmake
+)
+for example in examples/*/; do
+  name=$(basename "$example")
+  expected+=("share/temp1d/examples/$name/DataInpTemp1d.txt" "share/temp1d/examples/$name/temperat.txt")
+done
+for path in "${expected[@]}"; do
+  [ -e "$prefix/$path" ] || { echo "missing after install: $path" >&2; exit 1; }
+done
+for program in temp1d temp1d-plot; do
+  [ -x "$prefix/bin/$program" ] || { echo "installed $program is not executable" >&2; exit 1; }
+done
+
+if command -v groff >/dev/null 2>&1; then
+  warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/temp1d.1" 2>&1)
+  [ -z "$warnings" ] || { echo "manual page: $warnings" >&2; exit 1; }
+fi
+
+echo "-- the installed program on an installed example"
+run=$work/run
+mkdir "$run"
+example=$prefix/share/temp1d/examples/steel-bar-water-quench
+cp "$example/DataInpTemp1d.txt" "$run/"
+(cd "$run" && "$prefix/bin/temp1d")
+cmp "$run/temperat.txt" "$example/temperat.txt"
+"$prefix/bin/temp1d-plot" "$run/temperat.txt" "$run/chart.svg" "$run/DataInpTemp1d.txt"
+grep -q '</svg>' "$run/chart.svg"
+if command -v xmllint >/dev/null 2>&1; then
+  xmllint --noout "$run/chart.svg"
+fi
+
+echo "-- a project outside the tree against the installed package"
+consumer() {
+  local prefix_path=$1 build_dir=$2
+  cmake -S "$source_dir/tests/consumer" -B "$build_dir" -G Ninja -DCMAKE_PREFIX_PATH="$prefix_path" >/dev/null
+  cmake --build "$build_dir"
+  "$build_dir/tridiagonal_consumer"
+}
+consumer "$prefix" "$work/consumer"
+
+# The package configuration locates everything relative to itself.
+mv "$prefix" "$work/moved"
+consumer "$work/moved" "$work/consumer-moved"
+
+echo "-- install stage passed"

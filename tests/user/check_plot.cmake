@@ -1,0 +1,201 @@
+# The chart tool: well-formed SVG with the three curves, labelled axes and
+# the phases; gaps where a field holds no number; the forms a duration can
+# take on line 10 of a parameter file; and its failures.
+#   cmake -DTOOL=... -DXMLLINT=... -DSOURCE_DIR=... -DDATA_DIR=... -DSCRATCH_DIR=... -P check_plot.cmake
+
+foreach(variable TOOL XMLLINT SOURCE_DIR DATA_DIR SCRATCH_DIR)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "check_plot.cmake needs -D${variable}=...")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${SCRATCH_DIR})
+file(MAKE_DIRECTORY ${SCRATCH_DIR})
+# Every failed check is reported and the script goes on; any report makes
+# the script, and so the test, fail.
+macro(fail text)
+  message(SEND_ERROR "${text}")
+endmacro()
+
+# Runs the tool with the given arguments; sets status, tool_output and
+# tool_error.
+function(run_tool)
+  execute_process(COMMAND ${TOOL} ${ARGN}
+                  WORKING_DIRECTORY ${SCRATCH_DIR}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(status "${result}" PARENT_SCOPE)
+  set(tool_output "${out}" PARENT_SCOPE)
+  set(tool_error "${err}" PARENT_SCOPE)
+endfunction()
+
+# Reads a chart that must have been written and be well-formed XML.
+function(read_chart chart_file)
+  if(NOT EXISTS ${chart_file})
+    fail("${chart_file} was not written")
+    set(chart "" PARENT_SCOPE)
+    return()
+  endif()
+  execute_process(COMMAND ${XMLLINT} --noout ${chart_file} RESULT_VARIABLE result ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    fail("${chart_file} is not well-formed XML:\n${err}")
+  endif()
+  file(READ ${chart_file} text)
+  set(chart "${text}" PARENT_SCOPE)
+endfunction()
+
+function(expect_in text wanted what)
+  string(FIND "${text}" "${wanted}" at)
+  if(at EQUAL -1)
+    fail("${what}: \"${wanted}\" not found")
+  endif()
+endfunction()
+
+function(expect_not_in text unwanted what)
+  string(FIND "${text}" "${unwanted}" at)
+  if(NOT at EQUAL -1)
+    fail("${what}: \"${unwanted}\" should not be there")
+  endif()
+endfunction()
+
+# The d attribute of the path of one series.
+function(series_path chart series)
+  string(REGEX MATCH "<path class=\"series ${series}\" d=\"([^\"]*)\"" match "${chart}")
+  set(path "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+function(expect_segments chart series count)
+  series_path("${chart}" ${series})
+  string(REGEX MATCHALL "M" moves "${path}")
+  list(LENGTH moves found)
+  if(NOT found EQUAL count)
+    fail("series ${series}: ${found} pieces instead of ${count}: ${path}")
+  endif()
+endfunction()
+
+# --- A shipped example with its parameter file.
+set(example ${SOURCE_DIR}/examples/steel-bar-water-quench)
+run_tool(${example}/temperat.txt quench.svg ${example}/DataInpTemp1d.txt)
+if(NOT status EQUAL 0 OR NOT tool_error STREQUAL "")
+  fail("example: status ${status}, ${tool_error}")
+endif()
+read_chart(${SCRATCH_DIR}/quench.svg)
+foreach(wanted "<svg xmlns=\"http://www.w3.org/2000/svg\"" "Time, s" "Temperature and difference, degrees"
+               "tc (centre)" "tpov (surface)" "|tc - tpov|" "phase 1" "phase 2" "data-switch-time=\"60\""
+               "dTmax = 679.27" "753 records")
+  expect_in("${chart}" "${wanted}" "example chart")
+endforeach()
+foreach(series tc tpov difference)
+  expect_segments("${chart}" ${series} 1)
+endforeach()
+# The first tc point is 850 at time 0: the left edge of the plot, at the
+# height of 850 on an axis from 0 to 900 (414 pixels from y 96 to 510).
+series_path("${chart}" tc)
+expect_in("${path}" "M88.00,119.00 " "example tc starts at (0, 850)")
+
+# Without the parameter file: no phases, nothing on standard error.
+run_tool(${example}/temperat.txt no-phases.svg)
+read_chart(${SCRATCH_DIR}/no-phases.svg)
+expect_not_in("${chart}" "phase 1" "chart without parameter file")
+expect_not_in("${chart}" "class=\"switch\"" "chart without parameter file")
+if(NOT status EQUAL 0 OR NOT tool_error STREQUAL "")
+  fail("without parameter file: status ${status}, ${tool_error}")
+endif()
+
+# Standard output as the chart.
+run_tool(${example}/temperat.txt -)
+expect_in("${tool_output}" "</svg>" "chart on standard output")
+file(WRITE ${SCRATCH_DIR}/stdout.svg "${tool_output}")
+read_chart(${SCRATCH_DIR}/stdout.svg)
+
+# --- Fields without a number: asterisks, NaN, Infinity; a record without a
+# time.  Each curve has a gap wherever its value is missing.
+file(WRITE ${SCRATCH_DIR}/switch-at-3.txt "title\n0\n0.05\n1\n2\n3 4\n5\n6\n7\n3D0, 5  phases\n")
+run_tool(${DATA_DIR}/gaps-temperat.txt gaps.svg switch-at-3.txt)
+if(NOT status EQUAL 0)
+  fail("gaps: status ${status}, ${tool_error}")
+endif()
+read_chart(${SCRATCH_DIR}/gaps.svg)
+expect_segments("${chart}" tc 3)
+expect_segments("${chart}" tpov 3)
+expect_segments("${chart}" difference 2)
+series_path("${chart}" tc)
+expect_in("${path}" "h0.01" "a lone tc point is drawn as a dot")
+foreach(wanted "9 records" "1 without a time left out" "6 values without a number left out"
+               "dTmax = 57.00" "data-switch-time=\"3\"")
+  expect_in("${chart}" "${wanted}" "gaps chart")
+endforeach()
+foreach(unwanted "nan" "inf" "NaN")
+  expect_not_in("${chart}" "${unwanted}" "gaps chart")
+endforeach()
+
+# --- The forms the first duration can take on line 10.
+foreach(case "2*4.5 7|4.5" "1.5+0, 9|1.5" "6.0q-1/|0.6" ",5|0" "/|0" "F 8|0" ".True. 8|-1")
+  string(REPLACE "|" ";" parts "${case}")
+  list(GET parts 0 line10)
+  list(GET parts 1 expected)
+  file(WRITE ${SCRATCH_DIR}/form.txt "title\r\n0\r\n0.05\r\n1\r\n2\r\n3 4\r\n5\r\n6\r\n7\r\n${line10}\r\n")
+  run_tool(${DATA_DIR}/gaps-temperat.txt form.svg form.txt)
+  read_chart(${SCRATCH_DIR}/form.svg)
+  if(expected GREATER 0)
+    expect_in("${chart}" "data-switch-time=\"${expected}\"" "line 10 \"${line10}\"")
+  else()
+    # At or before the first record: the whole run is the second phase.
+    expect_in("${chart}" "phase 2 throughout" "line 10 \"${line10}\"")
+  endif()
+endforeach()
+
+# A parameter file whose line 10 holds no number, or that has no line 10:
+# the chart is drawn without phases and the user is told why.
+foreach(content "title\n0\n0.05\n1\n2\n3 4\n5\n6\n7\nabc 5\n" "title\n0\n0.05\n")
+  file(WRITE ${SCRATCH_DIR}/bad.txt "${content}")
+  run_tool(${DATA_DIR}/gaps-temperat.txt bad.svg bad.txt)
+  read_chart(${SCRATCH_DIR}/bad.svg)
+  expect_not_in("${chart}" "phase 1" "unreadable line 10")
+  expect_not_in("${chart}" "phase 2" "unreadable line 10")
+  expect_in("${tool_error}" "phases not marked" "unreadable line 10")
+  if(NOT status EQUAL 0)
+    fail("unreadable line 10: status ${status}")
+  endif()
+endforeach()
+
+# --- A result file without records, from a run that took no step.
+file(WRITE ${SCRATCH_DIR}/empty.txt " Time,s              tc               tpov\r\n")
+run_tool(empty.txt empty.svg)
+read_chart(${SCRATCH_DIR}/empty.svg)
+expect_in("${chart}" "no records to plot" "empty result")
+expect_in("${chart}" "no dTmax line" "empty result")
+
+# --- A long run is thinned: a monotone stretch keeps about two points per
+# half pixel (the plot is 780 pixels wide), not one per record.
+set(long_run ${SOURCE_DIR}/examples/furnace-heating-then-air/temperat.txt)
+run_tool(${long_run} long.svg)
+read_chart(${SCRATCH_DIR}/long.svg)
+series_path("${chart}" tc)
+string(REGEX MATCHALL "[ML][0-9]" points "${path}")
+list(LENGTH points point_count)
+if(point_count GREATER 3500 OR point_count LESS 1000)
+  fail("long run: ${point_count} tc points for 7839 records")
+endif()
+
+# --- Failures: usage, unreadable input; no chart is left behind.
+run_tool()
+if(NOT status EQUAL 2 OR NOT tool_error MATCHES "usage: temp1d-plot")
+  fail("no arguments: status ${status}, ${tool_error}")
+endif()
+run_tool(missing.txt missing.svg)
+if(NOT status EQUAL 1 OR NOT tool_error MATCHES "cannot read the result file missing.txt")
+  fail("missing result file: status ${status}, ${tool_error}")
+endif()
+if(EXISTS ${SCRATCH_DIR}/missing.svg)
+  fail("a chart was written for a missing result file")
+endif()
+run_tool(${example}/temperat.txt param-missing.svg missing-parameters.txt)
+if(NOT status EQUAL 1 OR NOT tool_error MATCHES "cannot read the parameter file")
+  fail("missing parameter file: status ${status}, ${tool_error}")
+endif()
+run_tool(${example}/temperat.txt no-such-directory/chart.svg)
+if(status EQUAL 0 OR NOT tool_error MATCHES "could not write the chart")
+  fail("unwritable chart: status ${status}, ${tool_error}")
+endif()
+
+file(REMOVE_RECURSE ${SCRATCH_DIR})
