@@ -32,6 +32,12 @@ measure() {
 
 steps_of() { awk 'NR > 2 && /^ +[-0-9.*N]/ && length($0) == 54 {n++} END {print n+0}' "$1"; }
 
+# What starting any process costs on this machine, for reading the short run.
+mkdir -p "$work/empty"
+read -r start_wall _ < <(measure /bin/true "$work/empty")
+echo "starting a process (/bin/true): $start_wall s"
+echo
+
 printf '%-18s %-12s %10s %12s %12s %10s\n' case program steps "wall s" "ns/step" "peak KiB"
 for case in bench/data/*/; do
   name=$(basename "$case")
@@ -51,7 +57,9 @@ for case in bench/data/*/; do
     steps=$(steps_of "$work/$name/temperat.txt")
     ns=$(awk -v w="$wall" -v s="$steps" 'BEGIN { if (s > 0) printf "%.0f", w * 1e9 / s; else print "-" }')
     printf '%-18s %-12s %10s %12s %12s %10s\n' "$name" "$program" "$steps" "$wall" "$ns" "$rss"
+    [ "$program" = temp1d ] && with_output=$wall
   done
+  awk -v a="$with_output" -v b="$wall" -v n="$name" 'BEGIN { printf "%-18s writing the records adds %.1f %%\n", n, (a / b - 1) * 100 }'
 done
 
 echo
