@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -27,9 +28,32 @@ bool stopping = false;  // set while stop_program closes the files
 
 bool in_use(const Channel& channel) { return channel.unit != 0; }
 
+// A standard stream that the program was started without is connected to
+// the null device.  Otherwise the first file opened would take its
+// descriptor, and what is meant for that stream (a failure report, a report
+// of the numerical library) would be written into the parameter or result
+// file.
+void reserve_standard_descriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The descriptors below `fd` are open, so this one normally gets `fd`.
+        const int null_fd = ::open("/dev/null", O_RDWR);
+        if (null_fd < 0) return;
+        if (null_fd != fd) {
+            ::dup2(null_fd, fd);
+            ::close(null_fd);
+        }
+    }
+}
+
 void connect_standard_streams() {
     if (standard_streams_connected) return;
     standard_streams_connected = true;
+    reserve_standard_descriptors();
+    // A write to a pipe whose reader has gone fails with an error instead of
+    // killing the process, so that a report on a closed pipe still lets the
+    // program close its files and end with its own status.
+    std::signal(SIGPIPE, SIG_IGN);
     Channel& input = channels[0];
     input.unit = standard_input_unit;
     input.fd = STDIN_FILENO;
@@ -51,14 +75,16 @@ Channel* find_unit(int unit) {
     return nullptr;
 }
 
-// The name resolved against the working directory.
+// The name resolved against the working directory.  A working directory
+// without a path (one that has been removed) leaves the name as it is, so
+// that the open still refers to the working directory and fails there,
+// instead of reaching a file of that name in the root directory.
 std::string resolve_full_path(std::string_view name) {
     if (!name.empty() && name.front() == '/') return std::string(name);
-    std::string path;
-    if (char* cwd = ::getcwd(nullptr, 0)) {
-        path = cwd;
-        std::free(cwd);
-    }
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd == nullptr) return std::string(name);
+    std::string path = cwd;
+    std::free(cwd);
     if (path.empty() || path.back() != '/') path += '/';
     path += name;
     return path;
