@@ -123,18 +123,35 @@ bool is_directory(int fd) {
 }
 
 // Writes all of `data`; returns 0 or the errno of the failed write.
-int write_fully(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
+// Writes all of `data`; returns 0 or the errno of the failed write, and in
+// `written` how many bytes reached the file.
+int write_fully(int fd, const char* data, std::size_t size, std::size_t& written) {
+    written = 0;
+    while (written < size) {
+        ssize_t count = ::write(fd, data + written, size - written);
+        if (count < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (written == 0) return EIO;
-        data += written;
-        size -= static_cast<std::size_t>(written);
+        if (count == 0) return EIO;
+        written += static_cast<std::size_t>(count);
     }
     return 0;
+}
+
+// After a write that failed part-way (a full disk, a file-size limit), the
+// file ends inside a record.  It is cut back to the end of the last complete
+// record, so that it holds whole records only.  Nothing is done for files
+// that cannot be cut (pipes, devices).
+void cut_back_to_last_record(const Channel& channel, std::size_t written) {
+    const off_t end = ::lseek(channel.fd, 0, SEEK_CUR);
+    if (end < 0) return;
+    std::size_t complete = written;
+    while (complete > 0 && channel.out[complete - 1] != '\n') --complete;
+    const off_t partial = static_cast<off_t>(written - complete);
+    if (partial > 0 && partial <= end) {
+        [[maybe_unused]] const int ignored = ::ftruncate(channel.fd, end - partial);
+    }
 }
 
 void release(Channel& channel) {
@@ -211,8 +228,11 @@ void flush_channel(Channel& channel) {
     if (channel.used == 0) return;
     std::size_t size = channel.used;
     channel.used = 0;
-    int error = write_fully(channel.fd, channel.out.data(), size);
-    if (error != 0 && !stopping) report_failure(failure_write, channel.unit, channel.full_path, error);
+    std::size_t written = 0;
+    const int error = write_fully(channel.fd, channel.out.data(), size, written);
+    if (error == 0) return;
+    cut_back_to_last_record(channel, written);
+    if (!stopping) report_failure(failure_write, channel.unit, channel.full_path, error);
 }
 
 char* reserve_bytes(Channel& channel, std::size_t size) {
