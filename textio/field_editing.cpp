@@ -144,9 +144,14 @@ bool format_fixed_fast(double value, int width, int decimals, char* out) {
         std::memset(out, ' ', static_cast<std::size_t>(width));
     }
     char* position = out + width;
-    for (int i = 0; i < decimals; ++i) {
-        *--position = static_cast<char>('0' + fraction_part % 10);
-        fraction_part /= 10;
+    if (decimals == 2) {
+        position -= 2;
+        std::memcpy(position, &digit_pairs[2 * fraction_part], 2);
+    } else {
+        for (int i = 0; i < decimals; ++i) {
+            *--position = static_cast<char>('0' + fraction_part % 10);
+            fraction_part /= 10;
+        }
     }
     *--position = '.';
     if (integer_count == 0) {
