@@ -38,10 +38,9 @@ struct RecordBuilder {
     std::size_t position = 0;   // the current position, 0 for column 1
 };
 
-// The reused record buffer.  The program is single-threaded; one buffer per
-// thread keeps any other use safe as well.
+// The reused record buffer (the program is single-threaded).
 std::string& record_buffer() {
-    thread_local std::string buffer;
+    static std::string buffer;
     return buffer;
 }
 

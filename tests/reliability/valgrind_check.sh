@@ -14,9 +14,8 @@
 # - the static C library takes its thread-local storage from the program
 #   break before memcheck can follow, and memcheck takes that memory for
 #   undefined although the kernel hands it out zero-filled.  Every use of a
-#   value from it (the C library's own start-up and exit, and the text
-#   layer's thread-local record buffer) is reported, with the origin
-#   "_dl_early_allocate";
+#   value from it (in the C library's own start-up and exit) is reported,
+#   with the origin "_dl_early_allocate";
 # - the C library's start-up before main (__libc_init_first) runs string
 #   routines that read whole machine words past the end of a string, which
 #   memcheck can only excuse where it can replace them, in a shared library.
