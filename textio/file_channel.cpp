@@ -50,10 +50,12 @@ void connect_standard_streams() {
     if (standard_streams_connected) return;
     standard_streams_connected = true;
     reserve_standard_descriptors();
-    // A write to a pipe whose reader has gone fails with an error instead of
-    // killing the process, so that a report on a closed pipe still lets the
-    // program close its files and end with its own status.
+    // A write to a pipe whose reader has gone, or beyond the file-size limit
+    // of the process, fails with an error instead of killing the process, so
+    // that the program still reports it, closes its files with every whole
+    // record in them and ends with its own status.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     Channel& input = channels[0];
     input.unit = standard_input_unit;
     input.fd = STDIN_FILENO;
