@@ -14,11 +14,6 @@ namespace {
 const std::string well_formed_parameters =
     "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
 
-std::string report(int number, const std::string& message, int unit, const fs::path& file) {
-    return "textio: severe (" + std::to_string(number) + "): " + message + ", unit " + std::to_string(unit) +
-           ", file " + file.string() + "\r\n";
-}
-
 class ProgramFailures : public ::testing::Test {
 protected:
     void SetUp() override { directory = make_scratch_directory("failure"); }
@@ -28,12 +23,10 @@ protected:
     fs::path directory;
 };
 
-bool running_as_root() { return ::geteuid() == 0; }
-
 TEST_F(ProgramFailures, MissingParameterFileIsCreatedEmptyAndEndsAtEndOfFile) {
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 24);
-    EXPECT_EQ(run.standard_error, report(24, "end-of-file during read", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(24, "end-of-file during read", 217, param()));
     EXPECT_EQ(run.standard_output, "");
     EXPECT_EQ(read_file(param()), std::string());
     EXPECT_FALSE(fs::exists(result()));
@@ -56,7 +49,7 @@ TEST_F(ProgramFailures, MalformedValuesAreReportedForTheParameterUnit) {
         write_file(param(), c.file);
         const ProgramRun run = run_program(directory);
         EXPECT_EQ(run.status, c.number) << c.file;
-        EXPECT_EQ(run.standard_error, report(c.number, c.message, 217, param())) << c.file;
+        EXPECT_EQ(run.standard_error, failure_report_line(c.number, c.message, 217, param())) << c.file;
         EXPECT_FALSE(fs::exists(result())) << "a run that fails while reading writes no result file";
         EXPECT_EQ(read_file(param()), c.file) << "the parameter file is left as it was";
     }
@@ -68,7 +61,7 @@ TEST_F(ProgramFailures, ReadOnlyResultFileFailsAtTheFirstWriteAndStaysUnchanged)
     fs::permissions(result(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const ProgramRun run = run_program(directory, running_as_root());
     EXPECT_EQ(run.status, 47);
-    EXPECT_EQ(run.standard_error, report(47, "write to READONLY file", 314, result()));
+    EXPECT_EQ(run.standard_error, failure_report_line(47, "write to READONLY file", 314, result()));
     EXPECT_EQ(read_file(result()), "old results\r\n");
     EXPECT_EQ(read_file(param()), well_formed_parameters);
 }
@@ -89,7 +82,7 @@ TEST_F(ProgramFailures, DirectoryWhereNothingCanBeCreatedGivesAccessDenied) {
                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     ProgramRun run = run_program(directory, running_as_root());
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 217, param()));
 
     fs::permissions(directory, fs::perms::all);
     write_file(param(), well_formed_parameters);
@@ -97,7 +90,7 @@ TEST_F(ProgramFailures, DirectoryWhereNothingCanBeCreatedGivesAccessDenied) {
                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     run = run_program(directory, running_as_root());
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 314, result()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 314, result()));
     EXPECT_FALSE(fs::exists(result()));
 }
 
@@ -105,14 +98,14 @@ TEST_F(ProgramFailures, DirectoriesStandingInForTheFilesAreRefused) {
     fs::create_directory(param());
     ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 217, param()));
 
     fs::remove(param());
     write_file(param(), well_formed_parameters);
     fs::create_directory(result());
     run = run_program(directory);
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 314, result()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 314, result()));
     EXPECT_TRUE(fs::is_directory(result()));
 }
 
@@ -124,7 +117,7 @@ TEST_F(ProgramFailures, FullPathLongerThan255CharactersIsAFileNameError) {
     fs::create_directories(deep);
     const ProgramRun run = run_program(deep);
     EXPECT_EQ(run.status, 43);
-    EXPECT_EQ(run.standard_error, report(43, "file name specification error", 217, deep / "DataInpTemp1d.txt"));
+    EXPECT_EQ(run.standard_error, failure_report_line(43, "file name specification error", 217, deep / "DataInpTemp1d.txt"));
     EXPECT_FALSE(fs::exists(deep / "DataInpTemp1d.txt"));
 }
 
@@ -133,7 +126,7 @@ TEST_F(ProgramFailures, TooManyOpenFilesIsAnOpenFailureWithoutSystemText) {
     write_file(param(), well_formed_parameters);
     const ProgramRun run = run_program(directory, false, "ulimit -n 3;");
     EXPECT_EQ(run.status, 30);
-    EXPECT_EQ(run.standard_error, report(30, "open failure", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(30, "open failure", 217, param()));
 }
 
 TEST_F(ProgramFailures, FullDiskKeepsEveryRecordWrittenBeforeTheFailure) {
@@ -149,7 +142,7 @@ TEST_F(ProgramFailures, FullDiskKeepsEveryRecordWrittenBeforeTheFailure) {
     // itself must not be killed by it.
     const ProgramRun run = run_program(directory, false, "ulimit -f 16;");
     EXPECT_EQ(run.status, 38);
-    const std::string report_line = report(38, "error during write", 314, result());
+    const std::string report_line = failure_report_line(38, "error during write", 314, result());
     ASSERT_GE(run.standard_error.size(), report_line.size());
     EXPECT_EQ(run.standard_error.substr(run.standard_error.size() - report_line.size()), report_line);
     EXPECT_EQ(run.standard_error.rfind("textio: ", 0), 0u) << "the system's text comes first";

@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -66,3 +67,10 @@ std::string crlf(const std::string& text) {
     }
     return result;
 }
+
+std::string failure_report_line(int number, const std::string& message, int unit, const fs::path& file) {
+    return "textio: severe (" + std::to_string(number) + "): " + message + ", unit " + std::to_string(unit) +
+           ", file " + file.string() + "\r\n";
+}
+
+bool running_as_root() { return ::geteuid() == 0; }

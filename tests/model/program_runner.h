@@ -28,5 +28,12 @@ ProgramRun run_program(const std::filesystem::path& directory, bool as_unprivile
 std::optional<std::string> read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+// The report line the program writes on standard error for failure
+// `number` with `message`, for `unit` and `file`.
+std::string failure_report_line(int number, const std::string& message, int unit, const std::filesystem::path& file);
+
+// Whether the tests run as root, where file permissions do not bite.
+bool running_as_root();
+
 // The text with every LF preceded by CR, for writing expectations readably.
 std::string crlf(const std::string& text);

@@ -26,13 +26,6 @@ const std::string singular_parameters = "t\n0\n1e-150\n100\n20\n20 20\n1e-60\n1e
 const std::string result_header = " Time,s              tc               tpov\r\n"
                                   "******************************************\r\n";
 
-std::string report(int number, const std::string& message, int unit, const fs::path& file) {
-    return "textio: severe (" + std::to_string(number) + "): " + message + ", unit " + std::to_string(unit) +
-           ", file " + file.string() + "\r\n";
-}
-
-bool running_as_root() { return ::geteuid() == 0; }
-
 class HostileSurroundings : public ::testing::Test {
 protected:
     void SetUp() override { directory = make_scratch_directory("hostile"); }
@@ -76,7 +69,7 @@ TEST_F(HostileSurroundings, ResultFileLinkedToAFullDeviceFailsTheWriteWithTheSys
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 38);
     EXPECT_EQ(run.standard_error, "textio: No space left on device\r\n" +
-                                      report(38, "error during write", 314, result()));
+                                      failure_report_line(38, "error during write", 314, result()));
     EXPECT_EQ(run.standard_output, "");
     EXPECT_TRUE(fs::is_symlink(result()));
 }
@@ -89,7 +82,7 @@ TEST_F(HostileSurroundings, FilesWithoutAnyPermissionAreRefusedAndLeftAlone) {
     fs::permissions(param(), fs::perms::none);
     ProgramRun run = run_program(directory, true);
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 217, param()));
     EXPECT_FALSE(fs::exists(result()));
 
     // Result file: unlike a read-only one (which opens and fails at the first
@@ -99,7 +92,7 @@ TEST_F(HostileSurroundings, FilesWithoutAnyPermissionAreRefusedAndLeftAlone) {
     fs::permissions(result(), fs::perms::none);
     run = run_program(directory, true);
     EXPECT_EQ(run.status, 9);
-    EXPECT_EQ(run.standard_error, report(9, "permission to access file denied", 314, result()));
+    EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 314, result()));
     fs::permissions(result(), fs::perms::owner_read);
     EXPECT_EQ(read_file(result()), "old results\r\n");
     EXPECT_EQ(read_file(param()), plain_parameters);
@@ -110,7 +103,7 @@ TEST_F(HostileSurroundings, LinksInPlaceOfTheFilesAreClassifiedByTheSystemsReaso
     fs::create_symlink(directory / "missing" / "parameters", param());
     ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 29);
-    EXPECT_EQ(run.standard_error, report(29, "file not found", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(29, "file not found", 217, param()));
     EXPECT_FALSE(fs::exists(directory / "missing"));
     fs::remove(param());
 
@@ -120,7 +113,7 @@ TEST_F(HostileSurroundings, LinksInPlaceOfTheFilesAreClassifiedByTheSystemsReaso
     run = run_program(directory);
     EXPECT_EQ(run.status, 30);
     EXPECT_EQ(run.standard_error,
-              "textio: Too many levels of symbolic links\r\n" + report(30, "open failure", 217, param()));
+              "textio: Too many levels of symbolic links\r\n" + failure_report_line(30, "open failure", 217, param()));
     fs::remove(param());
 
     // The same for the result file, after the parameters have been read.
@@ -129,7 +122,7 @@ TEST_F(HostileSurroundings, LinksInPlaceOfTheFilesAreClassifiedByTheSystemsReaso
     run = run_program(directory);
     EXPECT_EQ(run.status, 30);
     EXPECT_EQ(run.standard_error,
-              "textio: Too many levels of symbolic links\r\n" + report(30, "open failure", 314, result()));
+              "textio: Too many levels of symbolic links\r\n" + failure_report_line(30, "open failure", 314, result()));
 
     // A link to the empty device reads as an empty file.
     fs::remove(result());
@@ -137,7 +130,7 @@ TEST_F(HostileSurroundings, LinksInPlaceOfTheFilesAreClassifiedByTheSystemsReaso
     fs::create_symlink("/dev/null", param());
     run = run_program(directory);
     EXPECT_EQ(run.status, 24);
-    EXPECT_EQ(run.standard_error, report(24, "end-of-file during read", 217, param()));
+    EXPECT_EQ(run.standard_error, failure_report_line(24, "end-of-file during read", 217, param()));
     EXPECT_FALSE(fs::exists(result()));
 }
 
@@ -161,7 +154,7 @@ TEST_F(HostileSurroundings, ParameterFileThatCannotBeReadGivesTheReadErrorWithTh
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 39);
     EXPECT_EQ(run.standard_error,
-              "textio: Input/output error\r\n" + report(39, "error during read", 217, param()));
+              "textio: Input/output error\r\n" + failure_report_line(39, "error during read", 217, param()));
     EXPECT_FALSE(fs::exists(result()));
 }
 
@@ -231,9 +224,9 @@ TEST_F(HostileSurroundings, BinaryJunkIsASyntaxErrorWhereAValueIsNeededAndIgnore
         const ProgramRun run = run_program(directory);
         EXPECT_EQ(run.status, c.status) << c.label;
         if (c.status == 59) {
-            EXPECT_EQ(run.standard_error, report(59, "list-directed I/O syntax error", 217, param())) << c.label;
+            EXPECT_EQ(run.standard_error, failure_report_line(59, "list-directed I/O syntax error", 217, param())) << c.label;
         } else if (c.status == 24) {
-            EXPECT_EQ(run.standard_error, report(24, "end-of-file during read", 217, param())) << c.label;
+            EXPECT_EQ(run.standard_error, failure_report_line(24, "end-of-file during read", 217, param())) << c.label;
         } else {
             EXPECT_EQ(run.standard_error, "") << c.label;
             const auto produced = read_file(result());
