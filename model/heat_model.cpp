@@ -1,12 +1,16 @@
 #include "model/heat_model.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string>
 
 #include "model/result_file.h"
 #include "numlib/numlib.h"
 #include "textio/file_channel.h"
+#include "textio/interrupt_signals.h"
 
 namespace {
 
@@ -176,19 +180,69 @@ StepRecord take_time_step(HeatModel& m) {
     return record;
 }
 
-void run_time_loop(HeatModel& m, textio::Channel* result_file) {
-    for (std::int32_t step = 1; step <= m.setup.step_count; ++step) {
+// Ends the run by the signal that interrupted it, if one did: the records of
+// the finished steps are written out, the closing lines are not.
+static void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count) {
+    const int signal_number = textio::interrupt_signal();
+    if (signal_number == 0) return;
+    std::string line = "temp1d: run interrupted by ";
+    line += textio::signal_name(signal_number);
+    line += " after step " + std::to_string(steps_done) + " of " + std::to_string(step_count);
+    textio::stop_by_signal(signal_number, line);
+}
+
+std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int64_t first_step) {
+    // The counter is wider than the step count, so that a count of
+    // 2147483647 ends after its last step instead of wrapping around.
+    const std::int64_t step_count = m.setup.step_count;
+    std::int64_t steps_done = 0;
+    for (std::int64_t step = first_step; step <= step_count; ++step) {
+        stop_if_interrupted(step - 1, step_count);
         const StepRecord r = take_time_step(m);
         if (result_file != nullptr) write_step_record(*result_file, r.time, r.tc, r.tpov, r.dT);
+        ++steps_done;
     }
+    stop_if_interrupted(steps_done == 0 ? first_step - 1 : step_count, step_count);
+    return steps_done;
+}
+
+// A shortest decimal form of `value` for messages ("inf", "nan" included).
+static std::string message_number(double value) {
+    char text[32];
+    const auto converted = std::to_chars(std::begin(text), std::end(text), value);
+    return std::string(text, converted.ptr);
+}
+
+std::string no_step_report_line(const ModelSetup& setup) {
+    return "temp1d: no time step taken: step count " + std::to_string(setup.step_count) + " (total time " +
+           message_number(setup.total_time) + " s, reference step " + message_number(setup.reference_step) +
+           " s)";
 }
 
 void run_heat_model(const ParameterSet& parameters) {
+    // An interruption while the parameters were read leaves the result file
+    // untouched.
+    const std::int64_t planned_steps = derive_model_setup(parameters).step_count;
+    stop_if_interrupted(0, planned_steps);
+
+    // The lock is taken before the first record cuts the file, so a second
+    // run in the same folder touches neither file.
     textio::Channel& result_file = textio::open_unit(result_file_unit, result_file_name);
+    if (!textio::lock_channel(result_file)) {
+        textio::write_report_line("temp1d: " + result_file.full_path + " is in use by another run");
+        textio::stop_program(textio::status_result_file_in_use);
+    }
     write_result_header(result_file);
     HeatModel model;
     set_up_model(model, parameters);
     run_time_loop(model, &result_file);
     write_result_closing(result_file, model.dTmax);
     textio::close_unit(result_file_unit);
+
+    // A run that could not take a single step wrote a result without data
+    // records; that is no success.
+    if (model.setup.step_count <= 0) {
+        textio::write_report_line(no_step_report_line(model.setup));
+        textio::stop_program(textio::status_no_step_taken);
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace textio {
 struct Channel;
@@ -94,11 +95,21 @@ void set_up_model(HeatModel& model, const ParameterSet& parameters);
 // of the step's record (time at the start of the step).
 StepRecord take_time_step(HeatModel& model);
 
-// Runs every step of a set-up model.  Records go to `result_file`; with a
-// null channel the steps run without output (used to measure the arithmetic
-// on its own).
-void run_time_loop(HeatModel& model, textio::Channel* result_file);
+// Runs the steps first_step..step_count of a set-up model and returns how
+// many it took.  Records go to `result_file`; with a null channel the steps
+// run without output (used to measure the arithmetic on its own).  A run
+// always starts at step 1; a later first step lets the end of a very long
+// run be examined without taking all the steps before it.  Before each step
+// and after the last, an interruption by SIGINT, SIGTERM or SIGHUP ends the
+// program by that signal with the finished records written.
+std::int64_t run_time_loop(HeatModel& model, textio::Channel* result_file, std::int64_t first_step = 1);
 
-// The whole run: opens "temperat.txt", writes its header, simulates, writes
-// the closing lines and closes the file.
+// The report line of a run whose parameters give no time step: the step
+// count with the total time and the reference step it came from.
+std::string no_step_report_line(const ModelSetup& setup);
+
+// The whole run: opens "temperat.txt" and locks it (another run holding it
+// ends the program with status 5, neither file touched), writes its header,
+// simulates, writes the closing lines and closes the file.  A run that took
+// no step ends the program with status 3 after one report line.
 void run_heat_model(const ParameterSet& parameters);

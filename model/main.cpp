@@ -7,11 +7,13 @@
 #include "model/parameter_file.h"
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
+#include "textio/interrupt_signals.h"
 
 int main() {
     // binary64 arithmetic, round to nearest, every exception masked (the
     // default of the C++ runtime, made explicit).
     std::fesetround(FE_TONEAREST);
+    textio::install_interrupt_handlers();
     try {
         const ParameterSet parameters = read_parameter_file();
         run_heat_model(parameters);

@@ -37,8 +37,7 @@ ParameterSet read_parameter_file() {
     ParameterSet parameters;
     const ReadOutcome outcome = read_parameter_set(reader, parameters);
     if (outcome != ReadOutcome::ok) {
-        textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path,
-                               outcome == ReadOutcome::read_error ? reader.os_error : 0);
+        textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
     }
     textio::close_unit(parameter_file_unit);
     return parameters;

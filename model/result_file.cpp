@@ -35,7 +35,7 @@ void write_result_header(Channel& channel) { write_layout(channel, header_layout
 // layout (a blank, then four times a blank and a field 12.2) is rendered
 // straight into the channel's buffer.
 void write_step_record(Channel& channel, double time, double tc, double tpov, double dT) {
-    char* record = reserve_bytes(channel, record_length + 2);
+    char* record = begin_record(channel, record_length);
     const double values[record_fields] = {time, tc, tpov, dT};
     record[0] = ' ';
     for (int i = 0; i < record_fields; ++i) {
@@ -43,9 +43,7 @@ void write_step_record(Channel& channel, double time, double tc, double tpov, do
         field[0] = ' ';
         format_fixed(values[i], field_width, field_decimals, field + 1);
     }
-    record[record_length] = '\r';
-    record[record_length + 1] = '\n';
-    commit_bytes(channel, record_length + 2);
+    end_record(channel, record_length);
 }
 
 void write_result_closing(Channel& channel, double dTmax) {

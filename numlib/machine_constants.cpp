@@ -70,7 +70,7 @@ int IMACH(const int& N)
     UMACH(2, unit);
     const std::array values = {integer_value(N)};
     write_layout(unit_channel(unit), imach_complaint_layout, values);
-    stop_program(0);
+    stop_program(status_library_stop);
 }
 
 void UMACH(const int& N, int& unit)
@@ -88,5 +88,5 @@ void UMACH(const int& N, int& unit)
     const int magnitude = N == INT_MIN ? N : (N < 0 ? -N : N);
     const std::array values = {integer_value(magnitude)};
     write_layout(unit_channel(unit_table[3]), umach_complaint_layout, values);
-    stop_program(0);
+    stop_program(status_library_stop);
 }

@@ -1,9 +1,12 @@
 #include "textio/failure_report.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
-#include "textio/file_channel.h"
+#include "textio/posix_file.h"
+#include "textio/unit_table.h"
 
 namespace textio {
 
@@ -28,16 +31,21 @@ std::string_view message_template(int number) {
     }
 }
 
-// Writes all of `text` to standard error, retrying after partial writes.
-void write_standard_error(std::string_view text) {
-    while (!text.empty()) {
-        ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-        if (written <= 0) {
-            if (written < 0 && errno == EINTR) continue;
-            return;  // nowhere left to report to
+// Writes out and closes every connected unit.  Each write that fails is
+// reported at once; returns whether one failed.
+bool close_every_unit() {
+    bool failed = false;
+    for (Channel& channel : all_slots()) {
+        if (!channel.connected) continue;
+        const int unit = channel.unit;
+        const std::string full_path = channel.full_path;
+        const int error = disconnect_channel(channel);
+        if (error != 0) {
+            write_standard_error(failure_report_text(failure_write, unit, full_path, error));
+            failed = true;
         }
-        text.remove_prefix(static_cast<std::size_t>(written));
     }
+    return failed;
 }
 
 }  // namespace
@@ -76,9 +84,35 @@ std::string failure_report_text(int number, int unit, std::string_view full_path
     return text;
 }
 
+void write_report_line(std::string_view line) {
+    std::string text(line);
+    text += "\r\n";
+    write_standard_error(text);
+}
+
 void report_failure(int number, int unit, std::string_view full_path, int os_error) {
     write_standard_error(failure_report_text(number, unit, full_path, os_error));
     stop_program(failure_status_base + static_cast<std::uint32_t>(number));
+}
+
+void stop_program(std::uint32_t status) {
+    if (close_every_unit() && status < failure_status_base) {
+        status = failure_status_base + failure_write;
+    }
+    std::exit(static_cast<int>(status));
+}
+
+void stop_by_signal(int signal_number, std::string_view report_line) {
+    close_every_unit();
+    write_report_line(report_line);
+    std::signal(signal_number, SIG_DFL);
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigaddset(&pending, signal_number);
+    sigprocmask(SIG_UNBLOCK, &pending, nullptr);
+    std::raise(signal_number);
+    // Only reached if the signal could not end the process.
+    ::_exit(128 + signal_number);
 }
 
 }  // namespace textio

@@ -1,10 +1,14 @@
-// Run-time failure reports of the input and output layer.
+// Run-time failure reports and the one routine that ends the process.
 //
 // A failed open, read or write ends the program with one line on standard
 // error, "textio: severe (n): <message>", every open file closed and the exit
 // status 0xC0000000 + n (a shell on Linux sees n).  Failures that come with
 // an operating-system error that has no number of its own are preceded by a
 // line "textio: <system text>".
+//
+// Every way out of the program other than a signal goes through
+// stop_program, which writes out and closes every connected unit first.  A
+// write that fails there is reported like any other write failure.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,12 @@ enum FailureNumber : int {
 
 inline constexpr std::uint32_t failure_status_base = 0xC0000000u;
 
+// Exit statuses of the program's own outcomes (the failure reports above use
+// 0xC0000000 + n instead).
+inline constexpr std::uint32_t status_no_step_taken = 3;      // the parameters give no time step
+inline constexpr std::uint32_t status_library_stop = 4;       // the numerical library stopped the run
+inline constexpr std::uint32_t status_result_file_in_use = 5; // another run holds the result file
+
 // The message of failure `number` with the unit and file filled in.
 std::string failure_message(int number, int unit, std::string_view full_path);
 
@@ -41,9 +51,23 @@ std::string failure_message(int number, int unit, std::string_view full_path);
 // ending in CR LF.
 std::string failure_report_text(int number, int unit, std::string_view full_path, int os_error);
 
-// Writes the report, closes every open file and ends the process with
-// 0xC0000000 + number.  `os_error` is the errno value to show as the system's
-// own text, or 0 when the failure has a number of its own.
+// Writes `line` and CR LF to standard error.
+void write_report_line(std::string_view line);
+
+// Writes the report and stops the program with 0xC0000000 + number.
+// `os_error` is the errno value to show as the system's own text, or 0 when
+// the failure has a number of its own.
 [[noreturn]] void report_failure(int number, int unit, std::string_view full_path, int os_error = 0);
+
+// Writes out and closes every connected unit, then ends the process with
+// `status`.  A write that fails on the way is reported (failure 38), and a
+// status that is not already a failure report's becomes 0xC0000026.  Only the
+// low 8 bits of the status reach a parent on Linux.
+[[noreturn]] void stop_program(std::uint32_t status);
+
+// Writes out and closes every connected unit, writes `report_line` (with
+// CR LF) to standard error, restores the default action of `signal_number`
+// and raises it again, so that the process ends by that signal.
+[[noreturn]] void stop_by_signal(int signal_number, std::string_view report_line);
 
 }  // namespace textio

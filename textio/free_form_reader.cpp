@@ -386,11 +386,14 @@ struct Item {
 // Finds and reads the next item, passing over blanks, tabs, line ends and the
 // one comma that may separate it from the item before.  `separator_pending`
 // is true while the item before has not yet been followed by its comma, so a
-// comma then is a separator and any other comma a null value.
-ReadOutcome next_item(FreeFormReader& reader, bool& separator_pending, Item& item) {
+// comma then is a separator and any other comma a null value.  Before the
+// read's first item, a line end makes a comma first on the next line a
+// separator too (`first_item`).
+ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_pending, Item& item) {
     for (;;) {
         const int symbol = peek(reader);
         if (is_blank(symbol) || symbol == end_of_line) {
+            if (symbol == end_of_line && first_item) separator_pending = true;
             advance(reader);
         } else if (symbol == end_of_text) {
             return ReadOutcome::end_of_file;
@@ -462,10 +465,12 @@ ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
 
     reader.at_line_start = false;
     bool separator_pending = false;
+    bool first_item = true;
     std::size_t next = 0;
     while (next < destinations.size()) {
         Item item;
-        const ReadOutcome outcome = next_item(reader, separator_pending, item);
+        const ReadOutcome outcome = next_item(reader, first_item, separator_pending, item);
+        first_item = false;
         if (outcome != ReadOutcome::ok) return outcome;
         if (item.kind == ItemKind::slash) return ReadOutcome::ok;
         // Repetitions beyond the last destination are discarded.
@@ -484,7 +489,6 @@ int failure_number_of(ReadOutcome outcome) {
         case ReadOutcome::end_of_file: return failure_end_of_file;
         case ReadOutcome::syntax_error: return failure_syntax;
         case ReadOutcome::conversion_error: return failure_conversion;
-        case ReadOutcome::read_error: return failure_read;
     }
     return 0;
 }

@@ -35,7 +35,6 @@ enum class ReadOutcome {
     end_of_file,       // the text ended while a line or a value was still needed
     syntax_error,      // a value that is not a well-formed number or truth value
     conversion_error,  // a number beyond the binary64 range, or a bad repeat count
-    read_error,        // the operating system failed to read (channel input only)
 };
 
 struct FreeFormReader {
@@ -53,8 +52,6 @@ struct FreeFormReader {
     std::size_t position = 0;      // next byte in the current chunk
     std::size_t length = 0;        // bytes in the current chunk
     bool source_exhausted = false;
-    int os_error = 0;              // errno of a failed read (read_error); the
-                                   // channel layer now stops the program itself
 
     // Position bookkeeping between reads.
     bool at_line_start = true;     // nothing of the current line has been consumed yet
@@ -75,8 +72,8 @@ FreeFormReader make_channel_reader(Channel& channel);
 // - A carriage return that is not directly before a line feed is an ordinary
 //   character (in a value it is a syntax error).
 // - A comma first on the read's first line is a null value for the first
-//   destination; a comma first on a later line, after a line that ended with
-//   a value, separates that value from the next.
+//   destination; a comma first on any later line is a separator, both after
+//   a line that ended with a value and after lines that held none.
 // - A number needs at least one mantissa digit and, when it has an exponent,
 //   at least one exponent digit: "+", ".", "1e", "1e+" and "1+" are syntax
 //   errors, as is any character outside the number forms (quotes and

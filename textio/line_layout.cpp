@@ -71,7 +71,7 @@ void end_record(RecordBuilder& record, RecordTarget target) {
         write_record(*target.channel, record.text);
     } else {
         target.records->append(record.text);
-        target.records->append("\r\n");
+        target.records->append(record_end);
     }
     record.text.clear();
     record.position = 0;

@@ -1,0 +1,135 @@
+#include "textio/posix_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace textio {
+
+namespace {
+
+bool write_refused(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ETXTBSY;
+}
+
+bool is_directory(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Moves a descriptor that took the place of a standard stream above 2.
+int keep_above_standard_streams(int& fd) {
+    if (fd > STDERR_FILENO) return 0;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = moved < 0 ? errno : 0;
+    ::close(fd);
+    fd = moved;
+    return error;
+}
+
+}  // namespace
+
+int open_read_write(std::string_view name, int& fd, bool& read_only) {
+    const std::string path(name);
+    read_only = false;
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && write_refused(errno)) {
+        const int refusal = errno;
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 && is_directory(fd)) {
+            ::close(fd);
+            fd = -1;
+        }
+        if (fd < 0) return refusal;  // the refusal of write access is the reason
+        read_only = true;
+    }
+    if (fd < 0) return errno;
+    return keep_above_standard_streams(fd);
+}
+
+int write_fully(int fd, const char* data, std::size_t size, std::size_t& written) {
+    written = 0;
+    while (written < size) {
+        const ssize_t count = ::write(fd, data + written, size - written);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (count == 0) return EIO;
+        written += static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
+int read_some(int fd, char* data, std::size_t size, std::size_t& count) {
+    for (;;) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got >= 0) {
+            count = static_cast<std::size_t>(got);
+            return 0;
+        }
+        if (errno != EINTR) {
+            count = 0;
+            return errno;
+        }
+    }
+}
+
+int cut_file_at(int fd, off_t length) { return ::ftruncate(fd, length) == 0 ? 0 : errno; }
+
+int current_offset(int fd, off_t& offset) {
+    offset = ::lseek(fd, 0, SEEK_CUR);
+    return offset < 0 ? errno : 0;
+}
+
+int lock_exclusively(int fd) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno != EINTR) return errno;
+    }
+}
+
+int close_file(int fd) { return ::close(fd) == 0 ? 0 : errno; }
+
+std::string full_path_of(std::string_view name) {
+    if (!name.empty() && name.front() == '/') return std::string(name);
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd == nullptr) return std::string(name);
+    std::string path = cwd;
+    std::free(cwd);
+    if (path.empty() || path.back() != '/') path += '/';
+    path += name;
+    return path;
+}
+
+void reserve_standard_descriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The descriptors below `fd` are open, so this one normally gets `fd`.
+        // Without a null device the stream stays closed; the files the
+        // program opens are kept above 2 all the same (open_read_write).
+        const int null_fd = ::open("/dev/null", O_RDWR);
+        if (null_fd < 0) continue;
+        if (null_fd != fd) {
+            ::dup2(null_fd, fd);
+            ::close(null_fd);
+        }
+    }
+}
+
+void write_standard_error(std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+        if (written <= 0) {
+            if (written < 0 && errno == EINTR) continue;
+            return;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+}  // namespace textio

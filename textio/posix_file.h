@@ -1,0 +1,55 @@
+// The small platform layer beneath the text channels: thin wrappers over the
+// POSIX calls the channels need.  Every routine returns 0 or the errno value
+// of the call that failed; none of them reports or stops anything.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace textio {
+
+// Opens `name`, relative to the working directory, for reading and writing
+// and creates it when it is missing (mode 0666 before the umask).  When write
+// access is refused the file is opened for reading only and `read_only` is
+// set; a directory standing where the file should be counts as a refusal.
+// The descriptor returned in `fd` is never 0, 1 or 2, so a standard stream
+// that the program was started without never lands in a file.
+int open_read_write(std::string_view name, int& fd, bool& read_only);
+
+// Writes all of `size` bytes, retrying after interruptions and partial
+// writes; `written` tells how many reached the file, also on a failure.
+int write_fully(int fd, const char* data, std::size_t size, std::size_t& written);
+
+// Reads up to `size` bytes; `count` is 0 at the end of the file.
+int read_some(int fd, char* data, std::size_t size, std::size_t& count);
+
+// Sets the end of the file at `length`.  Files that cannot be cut (pipes,
+// terminals, devices) report EINVAL.
+int cut_file_at(int fd, off_t length);
+
+// The current offset of the file in `offset`.
+int current_offset(int fd, off_t& offset);
+
+// Takes an exclusive lock on the whole file without waiting; EWOULDBLOCK
+// when another open file description holds a lock on it.  The kernel drops
+// the lock when the descriptor is closed or the process ends.
+int lock_exclusively(int fd);
+
+int close_file(int fd);
+
+// The working directory joined with `name`, for messages and the length
+// rule; `name` itself when the working directory has no path (it has been
+// removed, or a directory above it cannot be searched).
+std::string full_path_of(std::string_view name);
+
+// Connects every standard stream the program was started without (0, 1, 2)
+// to the null device, where there is one.
+void reserve_standard_descriptors();
+
+// Writes all of `text` to standard error; a failure is ignored (there is
+// nowhere left to report it).
+void write_standard_error(std::string_view text);
+
+}  // namespace textio
