@@ -161,7 +161,8 @@ TEST_F(ProgramFailures, LongerOldResultFileIsCutToTheNewRun) {
     write_file(param(), "t\n0\n1\n1\n0\n0 0\n1\n1\n1\n-1 0\n");
     write_file(result(), std::string(10000, 'x'));
     const ProgramRun run = run_program(directory);
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 3);  // the run takes no step
+    EXPECT_EQ(run.standard_error.rfind("temp1d: no time step taken: step count ", 0), 0u);
     EXPECT_EQ(read_file(result()), crlf(" Time,s              tc               tpov\n"
                                         "******************************************\n"
                                         " *****************************************************\n"

@@ -86,7 +86,7 @@ void traceback_child()
 TEST_F(NumlibDeathTest, ReportFromLevelThreeCarriesATraceback)
 {
     // A lower-case first letter before an upper-case second is raised.
-    EXPECT_EXIT(traceback_child(), ExitedWithCode(0),
+    EXPECT_EXIT(traceback_child(), ExitedWithCode(library_stop),
                 Eq(records({
                     "",
                     " *** TERMINAL ERROR 3 from EINNER.  Deep failure.",
@@ -125,7 +125,7 @@ void redirected_report_child()
 TEST_F(NumlibDeathTest, ReportsGoToTheMessageUnit)
 {
     const std::filesystem::path directory = redirect_directory(::getpid());
-    EXPECT_EXIT(redirected_report_child(), ExitedWithCode(0), Eq(records({"message unit 41"})));
+    EXPECT_EXIT(redirected_report_child(), ExitedWithCode(library_stop), Eq(records({"message unit 41"})));
     std::ifstream file(directory / "messages.txt", std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     EXPECT_EQ(written, records({"", " *** TERMINAL ERROR 1 from ROUTINE.  Sent elsewhere."}));

@@ -37,7 +37,11 @@ inline void check_standard_output()
 
 inline void write_marker(std::string_view text) { textio::write_record(textio::unit_channel(6), text); }
 
-// Marks how far the child got and ends it with the library's own stop.
+// The exit status of a stop of the library, told apart from a child that
+// reached its end (end_child, status 0).
+inline constexpr int library_stop = static_cast<int>(textio::status_library_stop);
+
+// Marks how far the child got and ends it with status 0.
 [[noreturn]] inline void end_child(std::string_view marker)
 {
     write_marker(marker);

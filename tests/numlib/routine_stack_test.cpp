@@ -64,7 +64,7 @@ TEST_F(NumlibDeathTest, FiftiethNestedPushEndsTheRunWithTraceback)
     lines.push_back(traceback_row("LEVEL50", 5, 1, true));
     for (int k = 49; k >= 2; --k) lines.push_back(traceback_row("LEVEL" + std::to_string(k), 0, 0, k >= 3));
     lines.push_back(traceback_row("USER", 0, 0, false));
-    EXPECT_EXIT(overflow_child(), ExitedWithCode(0), Eq(records(lines)));
+    EXPECT_EXIT(overflow_child(), ExitedWithCode(library_stop), Eq(records(lines)));
 }
 
 void pop_child(const char* pushed, const char* popped)
@@ -77,15 +77,15 @@ void pop_child(const char* pushed, const char* popped)
 
 TEST_F(NumlibDeathTest, PopOfAnotherNameOrOfTheEmptyStackEndsTheRun)
 {
-    EXPECT_EXIT(pop_child("DLSLTR", "dlsltr"), ExitedWithCode(0),  // case matters
+    EXPECT_EXIT(pop_child("DLSLTR", "dlsltr"), ExitedWithCode(library_stop),  // case matters
                 Eq(records({"", " *** TERMINAL ERROR 2 from DLSLTR.  Error condition in E1POP.  dlsltr does",
                             " ***          not match the name DLSLTR in the stack."})));
     const char* long_name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ";
-    EXPECT_EXIT(pop_child(long_name, long_name), ExitedWithCode(0),
+    EXPECT_EXIT(pop_child(long_name, long_name), ExitedWithCode(library_stop),
                 Eq(records({"", " *** TERMINAL ERROR 2 from ABCDEFGHIJKLMNOPQRSTUVWXYZ012345.  Error condition",
                             " ***          in E1POP.  ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ does not ",
                             " ***          match the name ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 in the stack."})));
-    EXPECT_EXIT(pop_child("", "XYZ"), ExitedWithCode(0),
+    EXPECT_EXIT(pop_child("", "XYZ"), ExitedWithCode(library_stop),
                 Eq(records({"", " *** TERMINAL ERROR 1 from E1POP.  Error condition in E1POP.  Cannot pop from",
                             " ***          XYZ because stack is empty."})));
 }
@@ -109,17 +109,18 @@ TEST_F(NumlibDeathTest, PopActsOnTheErrorByType)
     const struct {
         int type;
         std::vector<std::string> lines;
+        bool stops;  // the pop ends the run
     } cases[] = {
-        {1, {"recorded", "popped, level 1: type=0 code=0"}},  // a note is not passed up
-        {2, {"recorded", "popped, level 1: type=2 code=5"}},
-        {3, {"recorded", "", report("WARNING "), "popped, level 1: type=3 code=5"}},
-        {4, {"recorded", "", report("FATAL   ")}},
-        {5, {"", report("TERMINAL"), "recorded"}},
-        {6, {"", report("WARNING "), "recorded", "popped, level 1: type=6 code=5"}},  // printed once
-        {7, {"", report("FATAL   "), "recorded"}},
+        {1, {"recorded", "popped, level 1: type=0 code=0"}, false},  // a note is not passed up
+        {2, {"recorded", "popped, level 1: type=2 code=5"}, false},
+        {3, {"recorded", "", report("WARNING "), "popped, level 1: type=3 code=5"}, false},
+        {4, {"recorded", "", report("FATAL   ")}, true},
+        {5, {"", report("TERMINAL"), "recorded"}, true},
+        {6, {"", report("WARNING "), "recorded", "popped, level 1: type=6 code=5"}, false},  // printed once
+        {7, {"", report("FATAL   "), "recorded"}, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EXIT(level_two_child(c.type), ExitedWithCode(0), Eq(records(c.lines))) << "type " << c.type;
+        EXPECT_EXIT(level_two_child(c.type), ExitedWithCode(c.stops ? library_stop : 0), Eq(records(c.lines))) << "type " << c.type;
     }
 }
 
@@ -140,7 +141,7 @@ void level_three_child(int type, int outer_type)
 
 TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel)
 {
-    EXPECT_EXIT(level_three_child(4, 0), ExitedWithCode(0),
+    EXPECT_EXIT(level_three_child(4, 0), ExitedWithCode(library_stop),
                 Eq(records({"inner popped, level 2: type=4 code=9", "",
                             " *** FATAL    ERROR 9 from OUTER.  Deep trouble."})));
     EXPECT_EXIT(level_three_child(3, 0), ExitedWithCode(0),
@@ -155,9 +156,9 @@ TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel)
     lines.insert(lines.end(), traceback_header.begin(), traceback_header.end());
     lines.insert(lines.end(), {traceback_row("INNER", 7, 9, true), traceback_row("OUTER", 0, 0, false),
                                traceback_row("USER", 0, 0, false), "inner popped, level 2: type=7 code=9"});
-    EXPECT_EXIT(level_three_child(7, 0), ExitedWithCode(0), Eq(records(lines)));
+    EXPECT_EXIT(level_three_child(7, 0), ExitedWithCode(library_stop), Eq(records(lines)));
     lines.insert(lines.end(), {"", " *** WARNING  ERROR 2 from OUTER.  Second."});
-    EXPECT_EXIT(level_three_child(7, 6), ExitedWithCode(0), Eq(records(lines)));
+    EXPECT_EXIT(level_three_child(7, 6), ExitedWithCode(library_stop), Eq(records(lines)));
 }
 
 }  // namespace

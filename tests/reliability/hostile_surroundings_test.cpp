@@ -11,8 +11,12 @@
 
 #include "measured_run.h"
 #include "program_runner.h"
+#include "textio/failure_report.h"
 
 namespace fs = std::filesystem;
+
+// The exit status of a stop of the numerical library.
+constexpr int library_stop = static_cast<int>(textio::status_library_stop);
 
 namespace {
 
@@ -39,7 +43,7 @@ TEST_F(HostileSurroundings, ZeroPivotStopsWithTheLibraryReportAndKeepsTheClosedR
     write_file(param(), singular_parameters);
     write_file(result(), std::string(5000, 'x'));  // an older, longer result
     const ProgramRun run = run_program(directory);
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, library_stop);
     EXPECT_EQ(run.standard_error, "");
     EXPECT_EQ(run.standard_output,
               "\r\n"
@@ -54,13 +58,26 @@ TEST_F(HostileSurroundings, ZeroPivotStopsWithTheLibraryReportAndKeepsTheClosedR
 
 TEST_F(HostileSurroundings, ZeroPivotReportOnABrokenPipeStillClosesTheResultFile) {
     // The report cannot be delivered; the run must still close its result
-    // file with what it holds and end with the library's status, not be
-    // killed by the broken pipe with the header still in its buffer.
+    // file with what it holds, not be killed by the broken pipe with the
+    // header still in its buffer.  The failed write is reported like any
+    // other, and its status replaces the library's.
     write_file(param(), singular_parameters);
     const MeasuredRun run = run_measured(directory, true);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.standard_error, "");
+    EXPECT_EQ(run.status, 38);
+    EXPECT_EQ(run.standard_error,
+              "textio: Broken pipe\r\n" + failure_report_line(38, "error during write", 6, "stdout"));
     EXPECT_EQ(read_file(result()), result_header);
+}
+
+TEST_F(HostileSurroundings, FullDiskWhileTheLibraryStopsIsReported) {
+    // The library's stop writes out the buffered header; that write fails.
+    write_file(param(), singular_parameters);
+    fs::create_symlink("/dev/full", result());
+    const ProgramRun run = run_program(directory);
+    EXPECT_EQ(run.status, 38);
+    EXPECT_EQ(run.standard_error, "textio: No space left on device\r\n" +
+                                      failure_report_line(38, "error during write", 314, result()));
+    EXPECT_NE(run.standard_output.find("FATAL    ERROR 2 from DLSLTR"), std::string::npos);
 }
 
 TEST_F(HostileSurroundings, ResultFileLinkedToAFullDeviceFailsTheWriteWithTheSystemText) {
@@ -171,7 +188,7 @@ TEST_F(HostileSurroundings, ReportsForAClosedStandardStreamNeverLandInTheFiles) 
     // descriptor, and the library's report would be written into it.
     write_file(param(), singular_parameters);
     run = run_program(directory, false, "exec >&-;");
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, library_stop);
     EXPECT_EQ(run.standard_output, "");
     EXPECT_EQ(read_file(result()), result_header);
 
