@@ -1,0 +1,177 @@
+// Runs that end early or meet another run: interruption by SIGINT, SIGTERM
+// and SIGHUP at random moments of a long run, and two runs in one folder.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "program_runner.h"
+#include "textio/failure_report.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path long_run = fs::path(TEMP1D_SOURCE_DIR) / "bench/data/wire-2m-steps";
+
+const std::string result_header = " Time,s              tc               tpov\r\n"
+                                  "******************************************\r\n";
+constexpr std::size_t record_size = 55;  // 53 characters and CR LF
+
+// Starts temp1d in `directory` with standard output discarded and standard
+// error going to `error_file`, every signal at its default action.
+pid_t start_program(const fs::path& directory, const fs::path& error_file) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(s, SIG_DFL);
+    if (::chdir(directory.c_str()) != 0) ::_exit(120);
+    const int out = ::open("/dev/null", O_WRONLY);
+    const int err = ::open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0) ::_exit(121);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::execl(TEMP1D_BINARY, TEMP1D_BINARY, static_cast<char*>(nullptr));
+    ::_exit(122);
+}
+
+// The first `size` bytes of `path`.
+std::string file_start(const fs::path& path, std::size_t size) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+class InterruptedRuns : public ::testing::Test {
+protected:
+    void SetUp() override { directory = make_scratch_directory("interrupt"); }
+    void TearDown() override { remove_scratch_directory(directory); }
+    fs::path directory;
+};
+
+TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessByThatSignal) {
+    const fs::path kept = long_run / "temperat.txt";
+    const fs::path result = directory / "temperat.txt";
+    const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
+    fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
+    // The complete result: header, one record per step, 56 + 21 bytes of closing lines.
+    const std::size_t kept_steps = (fs::file_size(kept) - result_header.size() - 77) / record_size;
+    const std::regex report("temp1d: run interrupted by (SIG[A-Z]+) after step ([0-9]+) of ([0-9]+)\r\n");
+
+    std::mt19937 generator{std::random_device{}()};
+    // From well after the start to well before the end of the 2 s run.
+    std::uniform_int_distribution<int> moment_ms(30, 1200);
+    const struct {
+        int number;
+        const char* name;
+    } signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+
+    for (const auto& s : signals) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const int moment = moment_ms(generator);
+            SCOPED_TRACE(std::string(s.name) + " after " + std::to_string(moment) + " ms");
+            write_file(result, "old results\r\n");
+            const pid_t pid = start_program(directory, errors);
+            ASSERT_GT(pid, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(moment));
+            ::kill(pid, s.number);
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+            ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+            EXPECT_EQ(WTERMSIG(status), s.number);
+
+            const std::string error_text = read_file(errors).value_or("");
+            std::smatch match;
+            ASSERT_TRUE(std::regex_match(error_text, match, report)) << error_text;
+            EXPECT_EQ(match[1].str(), s.name);
+            const std::size_t steps = std::stoul(match[2].str());
+            EXPECT_EQ(std::stoul(match[3].str()), kept_steps);
+
+            // The header and exactly the records of the finished steps, each
+            // the same as in the complete result; no closing lines.
+            const auto produced = read_file(result);
+            ASSERT_TRUE(produced.has_value());
+            if (steps == 0 && *produced == "old results\r\n") continue;  // stopped before the file was touched
+            ASSERT_EQ(produced->size(), result_header.size() + steps * record_size);
+            EXPECT_TRUE(*produced == file_start(kept, produced->size()))
+                << "the records differ from the complete run's";
+            EXPECT_EQ(produced->find(" dTmax="), std::string::npos);
+        }
+    }
+    fs::remove(errors);
+}
+
+class SharedFolder : public ::testing::Test {
+protected:
+    void SetUp() override { directory = make_scratch_directory("shared"); }
+    void TearDown() override { remove_scratch_directory(directory); }
+    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
+    fs::path result() const { return directory / "temperat.txt"; }
+    fs::path directory;
+};
+
+TEST_F(SharedFolder, ResultFileLockedByAnotherRunIsLeftAloneWithItsOwnStatus) {
+    const std::string parameters = "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
+    write_file(param(), parameters);
+    write_file(result(), "another run's records\r\n");
+    const int holder = ::open(result().c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    const ProgramRun run = run_program(directory);
+    ::close(holder);
+    EXPECT_EQ(run.status, static_cast<int>(textio::status_result_file_in_use));
+    EXPECT_EQ(run.standard_error, "temp1d: " + result().string() + " is in use by another run\r\n");
+    EXPECT_EQ(run.standard_output, "");
+    EXPECT_EQ(read_file(result()), "another run's records\r\n");
+    EXPECT_EQ(read_file(param()), parameters);
+
+    // With the lock released the run goes ahead.
+    EXPECT_EQ(run_program(directory).status, 0);
+}
+
+TEST_F(SharedFolder, TwoRunsStartedTogetherGiveTheResultOfOneRunAlone) {
+    fs::copy_file(long_run / "DataInpTemp1d.txt", param());
+    const fs::path first_errors = directory.parent_path() / (directory.filename().string() + ".first");
+    const fs::path second_errors = directory.parent_path() / (directory.filename().string() + ".second");
+    const pid_t first = start_program(directory, first_errors);
+    const pid_t second = start_program(directory, second_errors);
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    int first_status = 0, second_status = 0;
+    ASSERT_EQ(::waitpid(first, &first_status, 0), first);
+    ASSERT_EQ(::waitpid(second, &second_status, 0), second);
+    ASSERT_TRUE(WIFEXITED(first_status));
+    ASSERT_TRUE(WIFEXITED(second_status));
+
+    const int in_use = static_cast<int>(textio::status_result_file_in_use);
+    const int statuses[] = {WEXITSTATUS(first_status), WEXITSTATUS(second_status)};
+    const std::string reports[] = {read_file(first_errors).value_or("?"), read_file(second_errors).value_or("?")};
+    fs::remove(first_errors);
+    fs::remove(second_errors);
+    const bool first_ran = statuses[0] == 0;
+    EXPECT_EQ(statuses[first_ran ? 0 : 1], 0);
+    EXPECT_EQ(statuses[first_ran ? 1 : 0], in_use);
+    EXPECT_EQ(reports[first_ran ? 0 : 1], "");
+    EXPECT_EQ(reports[first_ran ? 1 : 0], "temp1d: " + result().string() + " is in use by another run\r\n");
+
+    const std::string compare = "cmp -s '" + result().string() + "' '" + (long_run / "temperat.txt").string() + "'";
+    EXPECT_EQ(std::system(compare.c_str()), 0) << "the result differs from a run alone";
+}
+
+}  // namespace
