@@ -208,6 +208,7 @@ std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int6
 
 // A shortest decimal form of `value` for messages ("inf", "nan" included).
 static std::string message_number(double value) {
+    if (std::isnan(value)) return "nan";
     char text[32];
     const auto converted = std::to_chars(std::begin(text), std::end(text), value);
     return std::string(text, converted.ptr);

@@ -3,7 +3,12 @@
 // files as they should be.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <regex>
 
 #include "program_runner.h"
 
@@ -167,6 +172,83 @@ TEST_F(ProgramFailures, LongerOldResultFileIsCutToTheNewRun) {
                                         "******************************************\n"
                                         " *****************************************************\n"
                                         " dTmax=        0.00\n"));
+}
+
+TEST_F(ProgramFailures, RunsThatCannotTakeAStepKeepTheirResultAndSayWhyWithStatusThree) {
+    const std::string empty_result = crlf(" Time,s              tc               tpov\n"
+                                          "******************************************\n"
+                                          " *****************************************************\n"
+                                          " dTmax=        0.00\n");
+    const std::regex report("temp1d: no time step taken: step count (-?[0-9]+) \\(total time ([^ ]+) s, "
+                            "reference step ([^ ]+) s\\)\r\n");
+    const struct {
+        const char* what;
+        const char* parameters;
+        const char* step_count;
+        const char* total_time;
+        const char* reference_step;
+    } cases[] = {
+        {"equal radii", "t\n0.05\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "-2147483648", "12", "0"},
+        {"zero density", "t\n0\n0.05\n5000\n850\n20 20\n0\n460\n45\n6 6\n", "-2147483648", "12", "0"},
+        {"negative durations", "t\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n-6 -6\n", "-74", "-12", nullptr},
+        {"NaN from 0/0", "t\n0\n0.05\n5000\n850\n20 20\n0\n460\n0\n6 6\n", "-2147483648", "12", "nan"},
+        {"a run too long for its step", "t\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n1e15 6\n", "-2147483648",
+         "1000000000000006", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file(param(), c.parameters);
+        write_file(result(), "a stale result that is longer than the new one\r\n");
+        const ProgramRun run = run_program(directory);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.standard_output, "");
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(run.standard_error, match, report)) << run.standard_error;
+        EXPECT_EQ(match[1].str(), c.step_count);
+        EXPECT_EQ(match[2].str(), c.total_time);
+        if (c.reference_step != nullptr) {
+            EXPECT_EQ(match[3].str(), c.reference_step);
+        }
+        EXPECT_EQ(read_file(result()), empty_result);
+    }
+}
+
+TEST_F(ProgramFailures, SocketNamedLikeTheParameterFileIsNoSuchDevice) {
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(param().string().size(), sizeof(address.sun_path));
+    std::strcpy(address.sun_path, param().c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+
+    const ProgramRun run = run_program(directory);
+    ::close(listener);
+    EXPECT_EQ(run.status, 42);
+    EXPECT_EQ(run.standard_error, failure_report_line(42, "no such device", 217, param()));
+    EXPECT_TRUE(fs::is_socket(param()));
+    EXPECT_FALSE(fs::exists(result()));
+}
+
+TEST_F(ProgramFailures, FolderUnderAParentTheUserCannotSearchIsStillUsable) {
+    if (!running_as_root()) GTEST_SKIP() << "needs root to run the program as another user";
+    // The parent belongs to root with mode 700; the folder itself is open to
+    // everyone.  The files are reached relative to the working directory,
+    // not through the path from the root.
+    const fs::path parent = directory / "private";
+    const fs::path folder = parent / "shared";
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::all);
+    write_file(folder / "DataInpTemp1d.txt", well_formed_parameters);
+    fs::permissions(folder / "DataInpTemp1d.txt", fs::perms::all);
+    fs::permissions(parent, fs::perms::owner_all);
+
+    const ProgramRun run = run_program(folder, true);
+    EXPECT_EQ(run.status, 0) << run.standard_error;
+    EXPECT_EQ(run.standard_error, "");
+    const auto produced = read_file(folder / "temperat.txt");
+    ASSERT_TRUE(produced.has_value());
+    EXPECT_NE(produced->find(" dTmax="), std::string::npos);
 }
 
 }  // namespace
