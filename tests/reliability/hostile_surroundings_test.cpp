@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -200,6 +201,48 @@ TEST_F(HostileSurroundings, ReportsForAClosedStandardStreamNeverLandInTheFiles) 
     ASSERT_TRUE(produced.has_value());
     EXPECT_EQ(produced->rfind(result_header, 0), 0u);
     EXPECT_NE(produced->find(" dTmax="), std::string::npos);
+}
+
+// Runs the program in `directory` inside a mount namespace whose /dev is an
+// empty file system, with `redirections` applied to the program (for example
+// "2>&-").  Returns the exit status, or -1 when no such namespace can be made
+// here.
+int run_under_empty_dev(const fs::path& directory, const std::string& redirections) {
+    const std::string command = "cd '" + directory.string() +
+                                "' && unshare -m sh -c 'mount -t tmpfs none /dev 2>/dev/null || exit 200; "
+                                "test ! -e /dev/null || exit 201; exec \"$0\" " +
+                                redirections + "' '" + TEMP1D_BINARY + "' >/dev/null 2>&1";
+    const int raw = std::system(command.c_str());
+    if (!WIFEXITED(raw)) return 128 + WTERMSIG(raw);
+    const int status = WEXITSTATUS(raw);
+    return status == 200 || status == 201 ? -1 : status;
+}
+
+TEST_F(HostileSurroundings, WithoutANullDeviceNoReportLandsInTheFiles) {
+    if (!running_as_root()) GTEST_SKIP() << "needs root for a mount namespace";
+    // Standard error closed: the parameter file must not take descriptor 2.
+    const std::string malformed = "t\n0\n0.05\nabc\n850\n20 20\n7800\n460\n45\n6 6\n";
+    write_file(param(), malformed);
+    const int status = run_under_empty_dev(directory, "2>&-");
+    if (status == -1) GTEST_SKIP() << "no mount namespace with an empty /dev here";
+    EXPECT_EQ(status, 59);
+    EXPECT_EQ(read_file(param()), malformed);
+    EXPECT_FALSE(fs::exists(result()));
+
+    // Standard output closed: the library's report must not land in the
+    // result file; its failed write is reported instead.
+    write_file(param(), singular_parameters);
+    EXPECT_EQ(run_under_empty_dev(directory, ">&-"), 38);
+    EXPECT_EQ(read_file(result()), result_header);
+
+    // No standard stream at all: a normal run is unchanged.
+    write_file(param(), plain_parameters);
+    EXPECT_EQ(run_under_empty_dev(directory, "<&- >&- 2>&-"), 0);
+    const auto produced = read_file(result());
+    ASSERT_TRUE(produced.has_value());
+    EXPECT_EQ(produced->rfind(result_header, 0), 0u);
+    EXPECT_NE(produced->find(" dTmax="), std::string::npos);
+    EXPECT_EQ(read_file(param()), plain_parameters);
 }
 
 TEST_F(HostileSurroundings, ParameterFileFedThroughANamedPipe) {
