@@ -15,18 +15,26 @@ trap 'rm -rf "$work"' EXIT
 
 # Runs "$1" (a program) in "$2" (a directory) $runs times; prints the median
 # wall time in seconds (process start included) and the peak RSS in KiB.
+# A run that fails stops the benchmark with a message.
 measure() {
   local program=$1 dir=$2 times=()
   for _ in $(seq "$runs"); do
-    local t0 t1
+    local t0 t1 status=0
     t0=$(date +%s%N)
-    (cd "$dir" && "$program" >/dev/null)
+    (cd "$dir" && "$program" >/dev/null) || status=$?
     t1=$(date +%s%N)
+    if [ "$status" -ne 0 ]; then
+      echo "$(basename "$program") failed with status $status in $dir" >&2
+      return 1
+    fi
     times+=("$(( (t1 - t0) / 1000 ))")
   done
   local median rss
   median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)] / 1e6}')
-  rss=$( { cd "$dir" && /usr/bin/time -f '%M' "$program" >/dev/null; } 2>&1 | tail -1)
+  rss=$( { cd "$dir" && /usr/bin/time -f '%M' "$program" >/dev/null; } 2>&1 | tail -1) || {
+    echo "$(basename "$program") failed under /usr/bin/time in $dir" >&2
+    return 1
+  }
   echo "$median $rss"
 }
 
@@ -34,7 +42,8 @@ steps_of() { awk 'NR > 2 && /^ +[-0-9.*N]/ && length($0) == 54 {n++} END {print 
 
 # What starting any process costs on this machine, for reading the short run.
 mkdir -p "$work/empty"
-read -r start_wall _ < <(measure /bin/true "$work/empty")
+measured=$(measure /bin/true "$work/empty") || exit 1
+read -r start_wall _ <<< "$measured"
 echo "starting a process (/bin/true): $start_wall s"
 echo
 
@@ -46,7 +55,8 @@ for case in bench/data/*/; do
   for program in temp1d temp1d_bare; do
     binary=$PWD/build-bench/$program
     [ "$program" = temp1d_bare ] && binary=$PWD/build-bench/bench/temp1d_bare
-    read -r wall rss < <(measure "$binary" "$work/$name")
+    measured=$(measure "$binary" "$work/$name") || { echo "benchmark stopped: $name" >&2; exit 1; }
+    read -r wall rss <<< "$measured"
     if [ "$program" = temp1d ]; then
       # The benchmark build must write exactly the kept result.
       if [ "$(sha256sum < "$work/$name/temperat.txt" | cut -d' ' -f1)" != "$(cat "$case/expected.sha256")" ]; then
