@@ -18,8 +18,10 @@
 //   7     FATAL     when recorded                            at the pop of a routine called by USER
 //
 // Reports go to the message unit (UMACH slot 3, standard output unless
-// changed).  A stop of the library closes every open file and ends the
-// process with status 0.  The library is single-threaded and not re-entrant.
+// changed).  A stop of the library (the table above, an illegal error type,
+// a misused stack, IMACH or UMACH with an invalid argument) closes every open
+// file and ends the process with status 4.  The library is single-threaded
+// and not re-entrant.
 #pragma once
 
 #include <string_view>
