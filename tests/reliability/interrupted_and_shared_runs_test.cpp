@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +119,45 @@ TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessBy
         }
     }
     fs::remove(errors);
+}
+
+TEST_F(InterruptedRuns, InterruptionWhileTheParametersAreReadLeavesTheOldResultAlone) {
+    // The parameter file is a named pipe, so the run waits in its first read
+    // until the test feeds it; the signal arrives while it waits.
+    const fs::path feed = directory / "DataInpTemp1d.txt";
+    const fs::path result = directory / "temperat.txt";
+    const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
+    ASSERT_EQ(::mkfifo(feed.c_str(), 0666), 0);
+    write_file(result, "old results\r\n");
+    const pid_t pid = start_program(directory, errors);
+    ASSERT_GT(pid, 0);
+
+    // The handlers are installed before the parameter file is opened; wait
+    // until the program holds the pipe open.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool opened = false;
+    while (!opened && std::chrono::steady_clock::now() < give_up) {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+            if (fs::read_symlink(entry.path(), ignored) == feed) opened = true;
+        }
+        if (!opened) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(opened);
+    ::kill(pid, SIGTERM);
+    {
+        std::ofstream writer(feed, std::ios::binary);
+        writer << "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    const std::string error_text = read_file(errors).value_or("");
+    fs::remove(errors);
+    EXPECT_TRUE(std::regex_match(error_text, std::regex("temp1d: run interrupted by SIGTERM after step 0 of [0-9]+\r\n")))
+        << error_text;
+    EXPECT_EQ(read_file(result), "old results\r\n");
 }
 
 class SharedFolder : public ::testing::Test {
