@@ -1,16 +1,13 @@
 #include "model/heat_model.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <iterator>
 #include <limits>
-#include <string>
 
 #include "model/result_file.h"
+#include "model/run_reports.h"
 #include "numlib/numlib.h"
 #include "textio/file_channel.h"
-#include "textio/interrupt_signals.h"
 
 namespace {
 
@@ -180,17 +177,6 @@ StepRecord take_time_step(HeatModel& m) {
     return record;
 }
 
-// Ends the run by the signal that interrupted it, if one did: the records of
-// the finished steps are written out, the closing lines are not.
-static void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count) {
-    const int signal_number = textio::interrupt_signal();
-    if (signal_number == 0) return;
-    std::string line = "temp1d: run interrupted by ";
-    line += textio::signal_name(signal_number);
-    line += " after step " + std::to_string(steps_done) + " of " + std::to_string(step_count);
-    textio::stop_by_signal(signal_number, line);
-}
-
 std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int64_t first_step) {
     // The counter is wider than the step count, so that a count of
     // 2147483647 ends after its last step instead of wrapping around.
@@ -204,20 +190,6 @@ std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int6
     }
     stop_if_interrupted(steps_done == 0 ? first_step - 1 : step_count, step_count);
     return steps_done;
-}
-
-// A shortest decimal form of `value` for messages ("inf", "nan" included).
-static std::string message_number(double value) {
-    if (std::isnan(value)) return "nan";
-    char text[32];
-    const auto converted = std::to_chars(std::begin(text), std::end(text), value);
-    return std::string(text, converted.ptr);
-}
-
-std::string no_step_report_line(const ModelSetup& setup) {
-    return "temp1d: no time step taken: step count " + std::to_string(setup.step_count) + " (total time " +
-           message_number(setup.total_time) + " s, reference step " + message_number(setup.reference_step) +
-           " s)";
 }
 
 void run_heat_model(const ParameterSet& parameters) {

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 namespace textio {
 struct Channel;
@@ -103,10 +102,6 @@ StepRecord take_time_step(HeatModel& model);
 // and after the last, an interruption by SIGINT, SIGTERM or SIGHUP ends the
 // program by that signal with the finished records written.
 std::int64_t run_time_loop(HeatModel& model, textio::Channel* result_file, std::int64_t first_step = 1);
-
-// The report line of a run whose parameters give no time step: the step
-// count with the total time and the reference step it came from.
-std::string no_step_report_line(const ModelSetup& setup);
 
 // The whole run: opens "temperat.txt" and locks it (another run holding it
 // ends the program with status 5, neither file touched), writes its header,
