@@ -37,7 +37,10 @@ expected=(
   bin/temp1d
   bin/temp1d-plot
   share/man/man1/temp1d.1
+  share/man/man1/temp1d-plot.1
   share/doc/temp1d/user-guide.md
+  share/doc/temp1d/check-json.md
+  share/doc/temp1d/LICENSE
   include/numlib/numlib.h
   lib/libnumlib.a
   lib/libtextio.a
@@ -56,8 +59,17 @@ for program in temp1d temp1d-plot; do
   [ -x "$prefix/bin/$program" ] || { echo "installed $program is not executable" >&2; exit 1; }
 done
 
-warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/temp1d.1" 2>&1)
-[ -z "$warnings" ] || { echo "manual page: $warnings" >&2; exit 1; }
+for page in temp1d.1 temp1d-plot.1; do
+  warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/$page" 2>&1)
+  [ -z "$warnings" ] || { echo "manual page $page: $warnings" >&2; exit 1; }
+done
+
+echo "-- one version: the program, the manual page and the package"
+version=$("$prefix/bin/temp1d" --version)
+package_version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$prefix/lib/cmake/temp1d/temp1d-config-version.cmake")
+[ "$version" = "temp1d $package_version" ] || { echo "--version says '$version', the package $package_version" >&2; exit 1; }
+grep -q "\"temp1d $package_version\"" "$prefix/share/man/man1/temp1d.1" \
+  || { echo "the manual page names another version than $package_version" >&2; exit 1; }
 
 echo "-- the installed program on an installed example"
 run=$work/run

@@ -10,6 +10,16 @@
 # rules serve /usr/local, a distribution package or a private prefix.
 
 include(GNUInstallDirs)
+
+# One version everywhere: the project version is what `temp1d --version`
+# shows and what the CMake package declares; the manual pages must name the
+# same one.
+foreach(manual_page temp1d.1 temp1d-plot.1)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/docs/${manual_page} title_line REGEX "^\\.TH ")
+  if(NOT title_line MATCHES "\"temp1d ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "docs/${manual_page} names another version than the project's ${PROJECT_VERSION}: ${title_line}")
+  endif()
+endforeach()
 include(CMakePackageConfigHelpers)
 
 set(TEMP1D_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/temp1d
@@ -20,8 +30,11 @@ set_property(TARGET numlib APPEND PROPERTY INTERFACE_COMPILE_FEATURES cxx_std_17
 
 install(TARGETS temp1d RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/temp1d-plot DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/temp1d.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/temp1d.1 ${PROJECT_SOURCE_DIR}/docs/temp1d-plot.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md ${PROJECT_SOURCE_DIR}/docs/check-json.md
+              ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/temp1d/examples)
 

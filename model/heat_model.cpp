@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/progress.h"
 #include "model/result_file.h"
 #include "model/run_reports.h"
 #include "numlib/numlib.h"
@@ -187,6 +188,8 @@ std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int6
         const StepRecord r = take_time_step(m);
         if (result_file != nullptr) write_step_record(*result_file, r.time, r.tc, r.tpov, r.dT);
         ++steps_done;
+        // A countdown, not a clock read: the clock is looked at a few times a second.
+        if (--progress_countdown == 0) show_progress(step);
     }
     stop_if_interrupted(steps_done == 0 ? first_step - 1 : step_count, step_count);
     return steps_done;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "model/parameter_fields.h"
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
 
@@ -13,18 +14,13 @@ textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, Parameter
     if (outcome != ReadOutcome::ok) return outcome;
 
     // One read per line of a well-formed file; two values on lines 6 and 10.
-    std::array<double*, 11> order{
-        &p.inner_radius, &p.outer_radius, &p.heat_transfer_coefficient, &p.initial_temperature,
-        &p.ambient_temperature_1, &p.ambient_temperature_2, &p.density, &p.specific_heat,
-        &p.conductivity, &p.first_phase_duration, &p.second_phase_duration,
-    };
-    constexpr std::array<int, 9> values_per_read{1, 1, 1, 1, 2, 1, 1, 1, 2};
     std::size_t next = 0;
-    for (int count : values_per_read) {
+    for (int read = 1; read <= parameter_read_count; ++read) {
+        const std::size_t count = fields_of_read(read);
         std::array<double, 2> values{};
-        for (int k = 0; k < count; ++k) values[k] = *order[next + k];
+        for (std::size_t k = 0; k < count; ++k) values[k] = p.*parameter_fields[next + k].member;
         outcome = textio::read_list(reader, std::span<double>(values.data(), count));
-        for (int k = 0; k < count; ++k) *order[next + k] = values[k];
+        for (std::size_t k = 0; k < count; ++k) p.*parameter_fields[next + k].member = values[k];
         if (outcome != ReadOutcome::ok) return outcome;
         next += count;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "model/progress.h"
 #include "textio/failure_report.h"
 #include "textio/interrupt_signals.h"
 
@@ -32,5 +33,6 @@ void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count) {
     std::string line = "temp1d: run interrupted by ";
     line += textio::signal_name(signal_number);
     line += " after step " + std::to_string(steps_done) + " of " + std::to_string(step_count);
+    finish_progress();  // the report stands on a line of its own
     textio::stop_by_signal(signal_number, line);
 }

@@ -346,6 +346,7 @@ ReadOutcome scan_token(FreeFormReader& reader, Token& token) {
         add_number_char(number, '.');
         symbol = peek(reader);
     }
+    reader.truth_token = is_truth_letter(symbol);
     if (is_truth_letter(symbol)) {
         token.kind = TokenKind::value;
         token.value = (symbol == 'T' || symbol == 't') ? -1.0 : 0.0;
@@ -392,6 +393,8 @@ struct Item {
 ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_pending, Item& item) {
     for (;;) {
         const int symbol = peek(reader);
+        reader.item_begin = reader.chunk_begin + reader.position;
+        reader.repeat_form = false;
         if (is_blank(symbol) || symbol == end_of_line) {
             if (symbol == end_of_line && first_item) separator_pending = true;
             advance(reader);
@@ -425,6 +428,7 @@ ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_p
 
     // "r*" followed by a separator gives r null values, "r*v" r times v.
     const std::int32_t count = token.count;
+    reader.repeat_form = true;
     const int symbol = peek(reader);
     if (is_blank(symbol) || symbol == ',' || symbol == '/' || symbol == end_of_line || symbol == end_of_text) {
         item = Item{ItemKind::null_value, 0.0, count};
@@ -451,15 +455,49 @@ FreeFormReader make_channel_reader(Channel& channel) {
     return reader;
 }
 
+// Notes where the values of an item come from, for a reader that keeps a
+// provenance record.
+static void note_item_origin(FreeFormReader& reader, const Item& item, std::size_t first_value,
+                             std::size_t reach) {
+    ValueOrigin origin;
+    origin.begin = reader.item_begin;
+    origin.end = reader.chunk_begin + reader.position;
+    if (reader.repeat_form) {
+        origin.source = ValueSource::repeat;
+        origin.repeated_null = item.kind == ItemKind::null_value;
+        origin.repeated_truth = item.kind == ItemKind::value && reader.truth_token;
+    } else if (item.kind == ItemKind::null_value) {
+        origin.source = ValueSource::null_value;
+    } else {
+        origin.source = reader.truth_token ? ValueSource::truth_word : ValueSource::number;
+    }
+    std::fill_n(reader.provenance->values.begin() + static_cast<std::ptrdiff_t>(first_value), reach, origin);
+}
+
 ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
     // What the previous read left on its last line is discarded.
     if (!reader.at_line_start) {
         skip_rest_of_line(reader);
         reader.at_line_start = true;
     }
+
+    // With a provenance record, the read and each value note where they stand.
+    ReadRecord* record = nullptr;
+    if (reader.provenance != nullptr) {
+        ReadProvenance& provenance = *reader.provenance;
+        ReadRecord read;
+        read.begin = reader.chunk_begin + reader.position;
+        read.first_value = provenance.values.size();
+        read.value_count = destinations.size();
+        provenance.values.resize(read.first_value + destinations.size());
+        provenance.reads.push_back(read);
+        record = &provenance.reads.back();
+    }
+
     if (destinations.empty()) {
         if (peek(reader) == end_of_text) return ReadOutcome::end_of_file;
         skip_rest_of_line(reader);
+        if (record != nullptr) record->end = reader.chunk_begin + reader.position;
         return ReadOutcome::ok;
     }
 
@@ -471,10 +509,12 @@ ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
         Item item;
         const ReadOutcome outcome = next_item(reader, first_item, separator_pending, item);
         first_item = false;
+        if (record != nullptr) record->end = reader.chunk_begin + reader.position;
         if (outcome != ReadOutcome::ok) return outcome;
         if (item.kind == ItemKind::slash) return ReadOutcome::ok;
         // Repetitions beyond the last destination are discarded.
         const std::size_t reach = std::min(destinations.size() - next, static_cast<std::size_t>(item.count));
+        if (record != nullptr) note_item_origin(reader, item, record->first_value + next, reach);
         if (item.kind == ItemKind::value) {
             std::fill_n(destinations.begin() + static_cast<std::ptrdiff_t>(next), reach, item.value);
         }

@@ -26,6 +26,7 @@
 namespace textio {
 
 struct Channel;
+struct ReadProvenance;
 
 // Bytes fetched from the source at a time.
 inline constexpr std::size_t default_chunk_size = 64 * 1024;
@@ -55,6 +56,45 @@ struct FreeFormReader {
 
     // Position bookkeeping between reads.
     bool at_line_start = true;     // nothing of the current line has been consumed yet
+
+    // Optional record of where every value came from (see ReadProvenance);
+    // null in a plain read.
+    ReadProvenance* provenance = nullptr;
+    std::size_t item_begin = 0;    // text offset of the item being read
+    bool truth_token = false;      // the last token scanned was a truth value
+    bool repeat_form = false;      // the last item read was a repeat form "r*..."
+};
+
+// Where a destination's value came from.  Offsets count bytes from the start
+// of the text (the file).
+enum class ValueSource {
+    untouched,   // the read ended (slash) before reaching the destination
+    number,      // a number token
+    truth_word,  // a truth value: a word that begins with T or F
+    null_value,  // a null value: the destination keeps what it held
+    repeat,      // "r*v" or "r*": `begin`..`end` spans the whole form
+};
+
+struct ValueOrigin {
+    ValueSource source = ValueSource::untouched;
+    bool repeated_null = false;    // "r*" without a value
+    bool repeated_truth = false;   // "r*T..."
+    std::size_t begin = 0;         // first byte of the token, comma or slash
+    std::size_t end = 0;           // one past its last byte
+};
+
+struct ReadRecord {
+    std::size_t begin = 0;         // first byte of the read's first line
+    std::size_t end = 0;           // one past the last byte the read consumed
+    std::size_t first_value = 0;   // index of its first destination in `values`
+    std::size_t value_count = 0;
+};
+
+// Filled by read_list when the reader points at one: a record per read and
+// an origin per destination, appended in reading order.
+struct ReadProvenance {
+    std::vector<ReadRecord> reads;
+    std::vector<ValueOrigin> values;
 };
 
 // A reader over `text`, which must outlive the reader.

@@ -1,9 +1,10 @@
 # The chart tool: well-formed SVG with the three curves, labelled axes and
 # the phases; gaps where a field holds no number; the forms a duration can
 # take on line 10 of a parameter file; and its failures.
-#   cmake -DTOOL=... -DXMLLINT=... -DSOURCE_DIR=... -DDATA_DIR=... -DSCRATCH_DIR=... -P check_plot.cmake
+#   cmake -DTOOL=... -DPROGRAM=... -DXMLLINT=... -DSOURCE_DIR=... -DDATA_DIR=... -DSCRATCH_DIR=... -P check_plot.cmake
+# PROGRAM is the temp1d whose --check report gives the tool the phases.
 
-foreach(variable TOOL XMLLINT SOURCE_DIR DATA_DIR SCRATCH_DIR)
+foreach(variable TOOL PROGRAM XMLLINT SOURCE_DIR DATA_DIR SCRATCH_DIR)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "check_plot.cmake needs -D${variable}=...")
   endif()
@@ -20,7 +21,7 @@ endmacro()
 # Runs the tool with the given arguments; sets status, tool_output and
 # tool_error.
 function(run_tool)
-  execute_process(COMMAND ${TOOL} ${ARGN}
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TEMP1D=${PROGRAM} ${TOOL} ${ARGN}
                   WORKING_DIRECTORY ${SCRATCH_DIR}
                   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
   set(status "${result}" PARENT_SCOPE)
@@ -57,6 +58,17 @@ function(expect_not_in text unwanted what)
   endif()
 endfunction()
 
+# The switch time that "temp1d --check --json" gives for a parameter file,
+# as the exact text of the report.
+function(reported_switch_time parameter_file)
+  file(REMOVE_RECURSE ${SCRATCH_DIR}/check)
+  file(MAKE_DIRECTORY ${SCRATCH_DIR}/check)
+  file(COPY_FILE ${parameter_file} ${SCRATCH_DIR}/check/DataInpTemp1d.txt)
+  execute_process(COMMAND ${PROGRAM} --check --json -C ${SCRATCH_DIR}/check OUTPUT_VARIABLE report)
+  string(REGEX MATCH "\"switch_time\": ([^,\n]*)" match "${report}")
+  set(switch_time "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
 # The d attribute of the path of one series.
 function(series_path chart series)
   string(REGEX MATCH "<path class=\"series ${series}\" d=\"([^\"]*)\"" match "${chart}")
@@ -79,9 +91,13 @@ if(NOT status EQUAL 0 OR NOT tool_error STREQUAL "")
   fail("example: status ${status}, ${tool_error}")
 endif()
 read_chart(${SCRATCH_DIR}/quench.svg)
+# The switch is the start of the first step with the phase-2 medium, a
+# little after the 60 s of phase 1.
+reported_switch_time(${example}/DataInpTemp1d.txt)
+expect_in("${switch_time}" "60.0" "switch time of the example")
 foreach(wanted "<svg xmlns=\"http://www.w3.org/2000/svg\"" "Time, s" "Temperature and difference, degrees"
-               "tc (centre)" "tpov (surface)" "|tc - tpov|" "phase 1" "phase 2" "data-switch-time=\"60\""
-               "dTmax = 679.27" "753 records")
+               "tc (centre)" "tpov (surface)" "|tc - tpov|" "phase 1, medium 20" "phase 2, medium 20"
+               "data-switch-time=\"${switch_time}\"" "dTmax = 679.27" "753 records")
   expect_in("${chart}" "${wanted}" "example chart")
 endforeach()
 foreach(series tc tpov difference)
@@ -120,8 +136,9 @@ expect_segments("${chart}" tpov 3)
 expect_segments("${chart}" difference 2)
 series_path("${chart}" tc)
 expect_in("${path}" "h0.01" "a lone tc point is drawn as a dot")
+reported_switch_time(${SCRATCH_DIR}/switch-at-3.txt)
 foreach(wanted "9 records" "1 without a time left out" "6 values without a number left out"
-               "dTmax = 57.00" "data-switch-time=\"3\"")
+               "dTmax = 57.00" "data-switch-time=\"${switch_time}\"" "phase 1, medium 3" "phase 2, medium 4")
   expect_in("${chart}" "${wanted}" "gaps chart")
 endforeach()
 foreach(unwanted "nan" "inf" "NaN")
@@ -129,15 +146,20 @@ foreach(unwanted "nan" "inf" "NaN")
 endforeach()
 
 # --- The forms the first duration can take on line 10.
-foreach(case "2*4.5 7|4.5" "1.5+0, 9|1.5" "6.0q-1/|0.6" ",5|0" "/|0" "F 8|0" ".True. 8|-1")
+foreach(case "2*4.5 7|4.5" "1.5+0, 9|1.5" "6.0q-1/|never" ",5|0" "/|0" "F 8|0" ".True. 8|-1")
   string(REPLACE "|" ";" parts "${case}")
   list(GET parts 0 line10)
   list(GET parts 1 expected)
   file(WRITE ${SCRATCH_DIR}/form.txt "title\r\n0\r\n0.05\r\n1\r\n2\r\n3 4\r\n5\r\n6\r\n7\r\n${line10}\r\n")
   run_tool(${DATA_DIR}/gaps-temperat.txt form.svg form.txt)
   read_chart(${SCRATCH_DIR}/form.svg)
-  if(expected GREATER 0)
-    expect_in("${chart}" "data-switch-time=\"${expected}\"" "line 10 \"${line10}\"")
+  if(expected STREQUAL "never")
+    # Phase 2 has no length: no step has its medium.
+    expect_in("${chart}" "phase 1 throughout" "line 10 \"${line10}\"")
+  elseif(expected GREATER 0)
+    reported_switch_time(${SCRATCH_DIR}/form.txt)
+    expect_in("${switch_time}" "${expected}" "line 10 \"${line10}\"")
+    expect_in("${chart}" "data-switch-time=\"${switch_time}\"" "line 10 \"${line10}\"")
   else()
     # At or before the first record: the whole run is the second phase.
     expect_in("${chart}" "phase 2 throughout" "line 10 \"${line10}\"")
@@ -158,6 +180,39 @@ foreach(content "title\n0\n0.05\n1\n2\n3 4\n5\n6\n7\nabc 5\n" "title\n0\n0.05\n"
   endif()
 endforeach()
 
+# A line 6 with one value moves the durations to line 11: the phases are
+# still those the program reads (phase 1 of 3 s, not the 7 on line 10).
+file(WRITE ${SCRATCH_DIR}/shifted.txt "title\n0\n0.05\n1\n2\n3\n4\n5\n6\n7\n3 5\n")
+run_tool(${DATA_DIR}/gaps-temperat.txt shifted.svg shifted.txt)
+read_chart(${SCRATCH_DIR}/shifted.svg)
+reported_switch_time(${SCRATCH_DIR}/shifted.txt)
+expect_in("${switch_time}" "3.0" "shifted values")
+expect_in("${chart}" "data-switch-time=\"${switch_time}\"" "shifted values")
+expect_in("${chart}" "phase 2, medium 4" "shifted values")
+
+# Without a temp1d to ask, the chart is drawn without phases and the user is
+# told why.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TEMP1D=${SCRATCH_DIR}/no-such-program
+                        ${TOOL} ${DATA_DIR}/gaps-temperat.txt nophases.svg shifted.txt
+                WORKING_DIRECTORY ${SCRATCH_DIR} RESULT_VARIABLE status ERROR_VARIABLE tool_error)
+read_chart(${SCRATCH_DIR}/nophases.svg)
+expect_not_in("${chart}" "phase 1" "no program")
+if(NOT status EQUAL 0 OR NOT tool_error MATCHES "phases not marked")
+  fail("no program: status ${status}, ${tool_error}")
+endif()
+
+# A long path in the title is shortened from the left.
+set(deep ${SCRATCH_DIR}/a-rather-long-folder-name/another-long-folder-name/and-one-more-folder-name)
+file(MAKE_DIRECTORY ${deep})
+file(COPY_FILE ${DATA_DIR}/gaps-temperat.txt ${deep}/temperat.txt)
+run_tool(${deep}/temperat.txt long-title.svg)
+read_chart(${SCRATCH_DIR}/long-title.svg)
+string(REGEX MATCH "class=\"title\">temp1d: ([^<]*)<" match "${chart}")
+string(LENGTH "${CMAKE_MATCH_1}" title_length)
+if(NOT title_length EQUAL 80 OR NOT CMAKE_MATCH_1 MATCHES "^\\.\\.\\..*/and-one-more-folder-name/temperat.txt$")
+  fail("long title: ${CMAKE_MATCH_1}")
+endif()
+
 # --- A result file without records, from a run that took no step.
 file(WRITE ${SCRATCH_DIR}/empty.txt " Time,s              tc               tpov\r\n")
 run_tool(empty.txt empty.svg)
@@ -177,9 +232,14 @@ if(point_count GREATER 3500 OR point_count LESS 1000)
   fail("long run: ${point_count} tc points for 7839 records")
 endif()
 
-# --- Failures: usage, unreadable input; no chart is left behind.
+# --- Help on standard output; failures: usage, unreadable input; no chart
+# is left behind.
+run_tool(--help)
+if(NOT status EQUAL 0 OR NOT tool_output MATCHES "^usage: temp1d-plot" OR NOT tool_error STREQUAL "")
+  fail("--help: status ${status}, ${tool_output}, ${tool_error}")
+endif()
 run_tool()
-if(NOT status EQUAL 2 OR NOT tool_error MATCHES "usage: temp1d-plot")
+if(NOT status EQUAL 2 OR NOT tool_error MATCHES "usage: temp1d-plot" OR NOT tool_output STREQUAL "")
   fail("no arguments: status ${status}, ${tool_error}")
 endif()
 run_tool(missing.txt missing.svg)

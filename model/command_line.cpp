@@ -1,0 +1,130 @@
+#include "model/command_line.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <utility>
+#include <unistd.h>
+
+#include "model/parameter_file.h"
+#include "textio/failure_report.h"
+
+#ifndef TEMP1D_VERSION
+#error "TEMP1D_VERSION must be defined by the build (the project version)"
+#endif
+
+namespace {
+
+constexpr std::string_view usage_line =
+    "usage: temp1d [-C DIR] [--quiet] [--check [--json]] | --help | --version";
+
+// Writes all of `text` to a descriptor, retrying after partial writes.
+void write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+CommandLine usage_error(std::string problem) {
+    CommandLine command;
+    command.action = ProgramAction::usage_error;
+    command.problem = std::move(problem);
+    return command;
+}
+
+}  // namespace
+
+std::string_view version_text() { return "temp1d " TEMP1D_VERSION; }
+
+std::string_view help_text() {
+    return "usage: temp1d [-C DIR] [--quiet] [--check [--json]]\n"
+           "       temp1d --help | --version\n"
+           "\n"
+           "Simulates transient radial heat conduction in a cylinder.  Reads the\n"
+           "parameter file DataInpTemp1d.txt and writes the result file temperat.txt,\n"
+           "both in the working directory.\n"
+           "\n"
+           "  -C DIR, --directory=DIR  work in DIR instead of the working directory\n"
+           "  --check                  read the parameter file, show what was read and\n"
+           "                           what a run would do, warn about likely mistakes;\n"
+           "                           creates and changes no file (status 0: no warning,\n"
+           "                           1: warnings)\n"
+           "  --json                   with --check: the report as one JSON object\n"
+           "  --quiet                  no progress line on a terminal\n"
+           "  -h, --help               show this help and exit\n"
+           "  --version                show the version and exit\n";
+}
+
+CommandLine parse_command_line(std::span<const char* const> arguments) {
+    CommandLine command;
+    bool help = false;
+    bool version = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i] != nullptr ? arguments[i] : "";
+        if (argument == "-h" || argument == "--help") {
+            help = true;
+        } else if (argument == "--version") {
+            version = true;
+        } else if (argument == "--check") {
+            command.action = ProgramAction::check;
+        } else if (argument == "--json") {
+            command.json = true;
+        } else if (argument == "--quiet" || argument == "-q") {
+            command.quiet = true;
+        } else if (argument == "-C" || argument == "--directory") {
+            if (i + 1 >= arguments.size() || arguments[i + 1] == nullptr) {
+                return usage_error("option " + std::string(argument) + " needs a folder");
+            }
+            command.has_directory = true;
+            command.directory = arguments[++i];
+        } else if (argument.starts_with("--directory=")) {
+            command.has_directory = true;
+            command.directory = argument.substr(std::string_view("--directory=").size());
+        } else if (argument.starts_with("-C") && argument.size() > 2) {
+            command.has_directory = true;
+            command.directory = argument.substr(2);
+        } else if (argument.starts_with("-")) {
+            return usage_error("unknown option '" + std::string(argument) + "'");
+        } else {
+            return usage_error("unexpected argument '" + std::string(argument) + "'");
+        }
+    }
+    if (command.has_directory && command.directory.empty()) return usage_error("the folder name is empty");
+    if (command.json && command.action != ProgramAction::check) return usage_error("--json needs --check");
+    if (help) command.action = ProgramAction::help;
+    else if (version) command.action = ProgramAction::version;
+    return command;
+}
+
+int act_on_command_line(const CommandLine& command) {
+    switch (command.action) {
+        case ProgramAction::help:
+            write_all(STDOUT_FILENO, help_text());
+            return 0;
+        case ProgramAction::version:
+            write_all(STDOUT_FILENO, std::string(version_text()) + "\n");
+            return 0;
+        case ProgramAction::usage_error:
+            write_all(STDERR_FILENO, "temp1d: " + command.problem + "; " + std::string(usage_line) + "\n");
+            return usage_error_status;
+        case ProgramAction::run:
+        case ProgramAction::check:
+            break;
+    }
+    if (command.has_directory && ::chdir(command.directory.c_str()) != 0) {
+        // Reported as the open of the parameter file in that folder would be.
+        const int error = errno;
+        std::error_code ignored;
+        const std::filesystem::path folder = std::filesystem::absolute(command.directory, ignored);
+        const std::string full_path = (folder / parameter_file_name).lexically_normal().string();
+        if (error == ENOENT || error == ENOTDIR) {
+            textio::report_failure(textio::failure_file_not_found, parameter_file_unit, full_path);
+        }
+        if (error == EACCES) textio::report_failure(textio::failure_access_denied, parameter_file_unit, full_path);
+        if (error == ENAMETOOLONG) textio::report_failure(textio::failure_file_name, parameter_file_unit, full_path);
+        textio::report_failure(textio::failure_open, parameter_file_unit, full_path, error);
+    }
+    return -1;
+}

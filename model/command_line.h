@@ -1,0 +1,42 @@
+// The command line of temp1d.  Without arguments the program runs in the
+// working directory exactly as it always has; options ask for help, the
+// version, a check of the parameter file, another folder or no progress line.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class ProgramAction {
+    run,          // read the parameter file and simulate
+    check,        // read the parameter file and report, without running
+    help,         // usage on standard output, status 0
+    version,      // name and version on standard output, status 0
+    usage_error,  // one usage line on standard error, status 2
+};
+
+struct CommandLine {
+    ProgramAction action = ProgramAction::run;
+    bool json = false;        // --json: the check report as one JSON object
+    bool quiet = false;       // --quiet: no progress line
+    bool has_directory = false;
+    std::string directory;    // -C DIR / --directory=DIR
+    std::string problem;      // what was wrong, for usage_error
+};
+
+inline constexpr int usage_error_status = 2;
+
+// The program's name and version, "temp1d 1.1.0".
+std::string_view version_text();
+
+// The help text written by --help.
+std::string_view help_text();
+
+// Reads the arguments that follow the program name.
+CommandLine parse_command_line(std::span<const char* const> arguments);
+
+// Writes the help, the version or the usage line and returns the status to
+// end with; for a run or a check it changes to the requested folder (a
+// folder that cannot be entered ends the program with the failure report an
+// open of the parameter file there would give) and returns -1.
+int act_on_command_line(const CommandLine& command);

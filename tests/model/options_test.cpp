@@ -1,0 +1,285 @@
+// The program's options run end to end in scratch folders: help, version and
+// usage errors touch no file; --check reports without creating or changing
+// a file; -C works in another folder; the progress line appears on a
+// terminal only.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/command_line.h"
+#include "model/heat_model.h"
+#include "model/parameter_fields.h"
+#include "model/parameter_file.h"
+#include "program_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string clean_file = "quench\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
+
+// Runs temp1d with `arguments` (already quoted for the shell) in `directory`,
+// standard output and error going to files.
+ProgramRun run_with(const fs::path& directory, const std::string& arguments) {
+    const fs::path capture = fs::temp_directory_path() / ("temp1d-options-" + directory.filename().string());
+    fs::create_directories(capture);
+    const std::string command = "cd '" + directory.string() + "' && '" + std::string(TEMP1D_BINARY) + "' " +
+                                arguments + " >'" + (capture / "out").string() + "' 2>'" +
+                                (capture / "err").string() + "'";
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.standard_output = read_file(capture / "out").value_or("");
+    run.standard_error = read_file(capture / "err").value_or("");
+    fs::remove_all(capture);
+    return run;
+}
+
+std::vector<std::string> names_in(const fs::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct FileState {
+    std::optional<std::string> bytes;
+    struct timespec modified {};
+};
+
+FileState state_of(const fs::path& path) {
+    FileState state;
+    state.bytes = read_file(path);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) state.modified = info.st_mtim;
+    return state;
+}
+
+void expect_unchanged(const FileState& before, const fs::path& path) {
+    const FileState after = state_of(path);
+    EXPECT_EQ(after.bytes, before.bytes) << path;
+    EXPECT_EQ(after.modified.tv_sec, before.modified.tv_sec) << path;
+    EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec) << path;
+}
+
+class Options : public ::testing::Test {
+protected:
+    void SetUp() override { directory = make_scratch_directory("options"); }
+    void TearDown() override { remove_scratch_directory(directory); }
+    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
+    fs::path result() const { return directory / "temperat.txt"; }
+    fs::path directory;
+};
+
+TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
+    struct Case {
+        std::string arguments;
+        int status;
+        bool on_standard_output;
+    };
+    const std::vector<Case> cases = {
+        {"--help", 0, true}, {"-h", 0, true},        {"--version", 0, true},
+        {"--bogus", 2, false}, {"extra", 2, false},  {"--json", 2, false},
+        {"-C", 2, false},    {"--check extra", 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const ProgramRun run = run_with(directory, c.arguments);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(names_in(directory).empty());
+        if (c.on_standard_output) {
+            EXPECT_FALSE(run.standard_output.empty());
+            EXPECT_EQ(run.standard_error, "");
+        } else {
+            EXPECT_EQ(run.standard_output, "");
+            // One usage line.
+            EXPECT_EQ(std::count(run.standard_error.begin(), run.standard_error.end(), '\n'), 1);
+            EXPECT_NE(run.standard_error.find("usage: temp1d"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(run_with(directory, "--version").standard_output, "temp1d " + std::string(TEMP1D_VERSION) + "\n");
+    EXPECT_NE(run_with(directory, "--help").standard_output.find("--check"), std::string::npos);
+}
+
+TEST_F(Options, CommandLineIsParsed) {
+    auto parse = [](std::vector<const char*> arguments) { return parse_command_line(arguments); };
+    CommandLine c = parse({"--check", "--json", "-C", "runs/a", "--quiet"});
+    EXPECT_EQ(c.action, ProgramAction::check);
+    EXPECT_TRUE(c.json);
+    EXPECT_TRUE(c.quiet);
+    EXPECT_EQ(c.directory, "runs/a");
+    EXPECT_EQ(parse({"--directory=x"}).directory, "x");
+    EXPECT_EQ(parse({"-Cx"}).directory, "x");
+    EXPECT_EQ(parse({"--check", "--help"}).action, ProgramAction::help);
+    EXPECT_EQ(parse({}).action, ProgramAction::run);
+    EXPECT_EQ(parse({"--directory="}).action, ProgramAction::usage_error);
+    EXPECT_EQ(parse({"-"}).action, ProgramAction::usage_error);
+}
+
+TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
+    const std::string trap = "q\n0\n0.05\n5000\n850\n20   temperature of the medium\n7800\n460\n45\n6 6\n";
+    write_file(param(), trap);
+    write_file(result(), "an older result\r\n");
+    const FileState parameters_before = state_of(param());
+    const FileState result_before = state_of(result());
+
+    const ProgramRun warned = run_with(directory, "--check");
+    EXPECT_EQ(warned.status, 1);
+    EXPECT_NE(warned.standard_output.find("warning: line 6, column 6: medium temperature, phase 2"),
+              std::string::npos)
+        << warned.standard_output;
+    EXPECT_EQ(warned.standard_error, "");
+    expect_unchanged(parameters_before, param());
+    expect_unchanged(result_before, result());
+
+    const ProgramRun json = run_with(directory, "--check --json");
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.standard_output.find("\"code\": \"truth_word\", \"parameter\": \"ambient_temperature_2\", "
+                                        "\"line\": 6, \"column\": 6"),
+              std::string::npos)
+        << json.standard_output;
+    expect_unchanged(parameters_before, param());
+    expect_unchanged(result_before, result());
+    EXPECT_EQ(names_in(directory), (std::vector<std::string>{"DataInpTemp1d.txt", "temperat.txt"}));
+
+    write_file(param(), clean_file);
+    const ProgramRun clean = run_with(directory, "--check");
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.standard_output.find("warning:"), std::string::npos);
+    expect_unchanged(result_before, result());
+}
+
+TEST_F(Options, CheckFailsAsARunWouldButCreatesNoFile) {
+    // A missing file is not created.
+    const ProgramRun missing = run_with(directory, "--check");
+    EXPECT_EQ(missing.status, 29);
+    EXPECT_EQ(missing.standard_error, failure_report_line(29, "file not found", 217, param()));
+    EXPECT_TRUE(names_in(directory).empty());
+
+    // A malformed or short file ends with the run's own report and status.
+    for (const std::string& file : {std::string("q\n0\nabc\n"), std::string("q\n0\n0.05\n")}) {
+        write_file(param(), file);
+        const ProgramRun check = run_with(directory, "--check");
+        const ProgramRun run = run_program(directory);
+        EXPECT_EQ(check.status, run.status);
+        EXPECT_EQ(check.standard_error, run.standard_error);
+        EXPECT_EQ(check.standard_output, "");
+        fs::remove(result());
+    }
+}
+
+// A JSON number of the report, read back.
+double json_value(const std::string& json, const std::string& key) {
+    const std::string marker = "\"" + key + "\": ";
+    const std::size_t at = json.find(marker);
+    EXPECT_NE(at, std::string::npos) << key;
+    if (at == std::string::npos) return std::nan("");
+    const char* begin = json.data() + at + marker.size();
+    double value = 0.0;
+    std::from_chars(begin, json.data() + json.size(), value);
+    return value;
+}
+
+TEST_F(Options, CheckJsonParsesAndHoldsTheRunsValues) {
+    write_file(param(), "q\n0\n0.0437\n1234.5\n850\n20 1e-3\n7800\n460\n45.25\n6.1 6.3\n");
+    const ProgramRun json = run_with(directory, "--check --json");
+    ASSERT_EQ(json.status, 0) << json.standard_output;
+    write_file(directory / "report.json", json.standard_output);
+    // Every documented key is there, and the document is JSON.
+    const std::string script =
+        "import json,sys\n"
+        "d=json.load(open(sys.argv[1]))\n"
+        "assert set(d)=={'program','parameter_file','parameters','warnings','run','status'},d.keys()\n"
+        "assert len(d['parameters'])==11\n"
+        "for p in d['parameters']: assert set(p)=={'name','meaning','unit','value','own_line','source','line',"
+        "'column','token'},p\n"
+        "assert set(d['run'])=={'diffusivity','element_length','reference_step','step_count','time_step',"
+        "'end_time','switch_step','switch_time','effective_heat_transfer_coefficient','biot_number',"
+        "'result_file_bytes','estimated_seconds'}\n";
+    write_file(directory / "keys.py", script);
+    const std::string command = "python3 '" + (directory / "keys.py").string() + "' '" +
+                                (directory / "report.json").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+
+    // The values are the bits the run uses.
+    const std::string parameter_text = *read_file(param());
+    textio::FreeFormReader reader = textio::make_memory_reader(parameter_text);
+    ParameterSet p;
+    ASSERT_EQ(read_parameter_set(reader, p), textio::ReadOutcome::ok);
+    const ModelSetup setup = derive_model_setup(p);
+    EXPECT_EQ(json_value(json.standard_output, "time_step"), setup.time_step);
+    EXPECT_EQ(json_value(json.standard_output, "diffusivity"), setup.diffusivity);
+    EXPECT_EQ(json_value(json.standard_output, "reference_step"), setup.reference_step);
+    EXPECT_EQ(json_value(json.standard_output, "element_length"), setup.element_length);
+    EXPECT_EQ(json_value(json.standard_output, "step_count"), setup.step_count);
+    EXPECT_EQ(json_value(json.standard_output, "end_time"), setup.total_time);
+    EXPECT_EQ(json_value(json.standard_output, "effective_heat_transfer_coefficient"),
+              p.heat_transfer_coefficient * 2.0);
+
+    // And the run's first record starts at time 0 with that step, and the
+    // file has the size the report gave.
+    ASSERT_EQ(run_program(directory).status, 0);
+    const std::string result_text = *read_file(result());
+    EXPECT_EQ(static_cast<double>(result_text.size()), json_value(json.standard_output, "result_file_bytes"));
+}
+
+TEST_F(Options, DirectoryOptionRunsInAnotherFolder) {
+    const fs::path run_folder = directory / "case a";
+    fs::create_directories(run_folder);
+    write_file(run_folder / "DataInpTemp1d.txt", clean_file);
+    const ProgramRun run = run_with(directory, "-C 'case a'");
+    EXPECT_EQ(run.status, 0);
+    const ProgramRun plain = run_program(run_folder);
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(names_in(directory), std::vector<std::string>{"case a"});
+    const ProgramRun missing = run_with(directory, "--directory=nowhere");
+    EXPECT_EQ(missing.status, 29);
+    EXPECT_EQ(missing.standard_error,
+              failure_report_line(29, "file not found", 217, directory / "nowhere" / "DataInpTemp1d.txt"));
+    EXPECT_FALSE(fs::exists(directory / "nowhere"));
+}
+
+// A run of several seconds: about 4.7 million steps.
+const std::string long_run = "wire\n0\n0.002\n50\n20\n900 20\n7850\n460\n45\n600 600\n";
+
+TEST_F(Options, ProgressShowsOnATerminalOnly) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script (util-linux) not found";
+    write_file(param(), long_run);
+    // Under a pseudo-terminal: the line appears and is erased at the end.
+    const std::string terminal = "cd '" + directory.string() + "' && script -qec \"'" + std::string(TEMP1D_BINARY) +
+                                 "'\" /dev/null > terminal.out";
+    ASSERT_EQ(std::system(terminal.c_str()), 0);
+    const std::string shown = *read_file(directory / "terminal.out");
+    EXPECT_NE(shown.find("% "), std::string::npos) << shown.substr(0, 200);
+    EXPECT_NE(shown.find("remaining"), std::string::npos);
+    EXPECT_EQ(shown.back(), '\r');  // erased: blanks, then back to the start
+    const std::string with_progress = *read_file(result());
+
+    // Standard error to a file, and to a pipe: nothing.
+    const ProgramRun to_file = run_program(directory);
+    EXPECT_EQ(to_file.status, 0);
+    EXPECT_EQ(to_file.standard_error, "");
+    EXPECT_EQ(*read_file(result()), with_progress);
+    const std::string piped = "cd '" + directory.string() + "' && '" + std::string(TEMP1D_BINARY) +
+                              "' 2>&1 | cat > piped.out";
+    ASSERT_EQ(std::system(piped.c_str()), 0);
+    EXPECT_EQ(*read_file(directory / "piped.out"), "");
+
+    // --quiet on a terminal: nothing either.
+    const std::string quiet = "cd '" + directory.string() + "' && script -qec \"'" + std::string(TEMP1D_BINARY) +
+                              "' --quiet\" /dev/null > quiet.out";
+    ASSERT_EQ(std::system(quiet.c_str()), 0);
+    EXPECT_EQ(*read_file(directory / "quiet.out"), "");
+    EXPECT_EQ(*read_file(result()), with_progress);
+}
+
+}  // namespace
