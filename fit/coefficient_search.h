@@ -1,0 +1,42 @@
+// The search for the heat-transfer coefficient that makes the model's
+// temperature at the probe position reproduce a measured curve in the sense
+// of least squares, and an approximate 95 % interval for it.
+#pragma once
+
+#include <vector>
+
+#include "fit/model_sampling.h"
+#include "model/heat_model.h"
+
+// The search range of the coefficient, W/(m2 K).
+inline constexpr double lowest_coefficient = 1e-3;
+inline constexpr double highest_coefficient = 1e7;
+
+struct FitProblem {
+    ParameterSet parameters;  // every value but the coefficient is used as given
+    ProbePosition position = ProbePosition::centre;
+    std::vector<double> times;  // the measured points inside the window, ascending
+    std::vector<double> temperatures;
+};
+
+struct FitResult {
+    double coefficient = 0.0;   // the value for the parameter file
+    bool on_boundary = false;   // the minimum lies at an end of the search range
+    double interval_low = 0.0;  // approximate 95 % interval of the coefficient
+    double interval_high = 0.0;
+    double rms_residual = 0.0;
+    double largest_residual = 0.0;  // measured minus model, the largest in size
+    std::size_t largest_at = 0;     // index of the point where it lies
+    std::vector<double> model_values;  // the fitted model at the measured times
+    int model_runs = 0;
+    int steps_per_run = 0;  // steps of one run up to the last measured point
+};
+
+// Fits the coefficient.  The problem's parameters must have passed
+// refusal_of_parameters and the times must lie within the run.
+FitResult fit_coefficient(const FitProblem& problem);
+
+// The two-sided 95 % quantile of Student's t distribution with `degrees`
+// degrees of freedom (at least 1), from the Cornish-Fisher expansion about
+// the normal quantile; within 1 % for 2 degrees and closer above.
+double student_t_95(int degrees);

@@ -1,0 +1,152 @@
+#include "fit/fit_parameters.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <span>
+
+#include "model/parameter_file.h"
+#include "textio/failure_report.h"
+#include "textio/free_form_reader.h"
+
+namespace {
+
+std::string absolute_path(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+// The failure report exactly as the simulation program writes it.
+std::string report_line(int number, const std::string& full_path, int os_error) {
+    return textio::failure_report_text(number, parameter_file_unit, full_path, os_error);
+}
+
+bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/' || c == '\n' || c == '\r'; }
+
+// Finds the coefficient's token: the reads before it are repeated with the
+// same reader, and the token is the one that ends where the coefficient's
+// read stopped (the reader stops right after a value it stored).
+void locate_coefficient(FitParameters& fit) {
+    textio::FreeFormReader reader = textio::make_memory_reader(fit.text);
+    std::array<double, 1> value{};
+    if (textio::read_list(reader, {}) != textio::ReadOutcome::ok) return;  // title line
+    for (int k = 0; k < 2; ++k) {                                          // the two radii
+        if (textio::read_list(reader, value) != textio::ReadOutcome::ok) return;
+    }
+    if (textio::read_list(reader, value) != textio::ReadOutcome::ok) return;
+    std::size_t end = reader.chunk_begin + reader.position;
+    if (end > fit.text.size()) return;
+    while (end > 0 && is_separator(fit.text[end - 1])) --end;
+    std::size_t begin = end;
+    while (begin > 0 && !is_separator(fit.text[begin - 1])) --begin;
+    if (begin == end) return;
+    // A repeat ("1*5000") or a truth value cannot simply be rewritten.
+    const std::string token = fit.text.substr(begin, end - begin);
+    char* stop = nullptr;
+    const double parsed = std::strtod(token.c_str(), &stop);
+    if (stop != token.c_str() + token.size() || !(parsed == value[0])) return;
+    fit.coefficient_begin = begin;
+    fit.coefficient_end = end;
+    fit.coefficient_rewritable = true;
+}
+
+bool positive_finite(double x) { return std::isfinite(x) && x > 0.0; }
+
+}  // namespace
+
+FitParameters parse_fit_parameters(std::string text, const std::string& full_path) {
+    FitParameters fit;
+    fit.text = std::move(text);
+    textio::FreeFormReader reader = textio::make_memory_reader(fit.text);
+    const textio::ReadOutcome outcome = read_parameter_set(reader, fit.parameters);
+    if (outcome != textio::ReadOutcome::ok) {
+        fit.error = report_line(textio::failure_number_of(outcome), full_path, 0);
+        return fit;
+    }
+    locate_coefficient(fit);
+    return fit;
+}
+
+FitParameters read_fit_parameters(const std::string& path) {
+    const std::string full_path = absolute_path(path);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        const int os_error = errno;
+        FitParameters fit;
+        const int number = os_error == ENOENT   ? textio::failure_file_not_found
+                           : os_error == EACCES ? textio::failure_access_denied
+                                                : textio::failure_open;
+        fit.error = report_line(number, full_path, number == textio::failure_open ? os_error : 0);
+        return fit;
+    }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (file.bad() || std::filesystem::is_directory(path)) {
+        FitParameters fit;
+        fit.error = report_line(textio::failure_read, full_path, 0);
+        return fit;
+    }
+    return parse_fit_parameters(bytes.str(), full_path);
+}
+
+// Values that would let the model misbehave are refused before any run.
+// With every value below positive and finite (and a positive coefficient
+// from the search), each step's system is the sum of a positive definite
+// capacity matrix (the two-point rule integrates the radius-weighted products
+// of the linear shape functions exactly, and the Gauss points lie inside each
+// element, so every radius there is positive), a positive semidefinite
+// conduction matrix and a non-negative surface term: symmetric positive
+// definite, hence nonsingular.  Elimination of a nonsingular tridiagonal
+// system always finds a nonzero pivot, so the solver never records its zero
+// pivot error and never stops the process in a fit.  The step limit keeps a
+// single run, and the memory and time of a fit, bounded.
+std::string refusal_of_parameters(const ParameterSet& p) {
+    const std::array<std::pair<double, const char*>, 8> finite_values{{
+        {p.inner_radius, "the inner radius (line 2)"},
+        {p.outer_radius, "the outer radius (line 3)"},
+        {p.initial_temperature, "the initial temperature (line 5)"},
+        {p.ambient_temperature_1, "the medium temperature of phase 1 (line 6)"},
+        {p.ambient_temperature_2, "the medium temperature of phase 2 (line 6)"},
+        {p.density, "the density (line 7)"},
+        {p.specific_heat, "the specific heat (line 8)"},
+        {p.conductivity, "the conductivity (line 9)"},
+    }};
+    for (const auto& [value, name] : finite_values) {
+        if (!std::isfinite(value)) return std::string(name) + " is not a finite number";
+    }
+    if (!std::isfinite(p.first_phase_duration) || !std::isfinite(p.second_phase_duration)) {
+        return "the phase durations (line 10) must be finite numbers";
+    }
+    if (p.inner_radius < 0.0) return "the inner radius (line 2) must not be negative";
+    if (!(p.outer_radius > p.inner_radius)) return "the outer radius (line 3) must be larger than the inner radius";
+    if (!(p.density > 0.0)) return "the density (line 7) must be positive";
+    if (!(p.specific_heat > 0.0)) return "the specific heat (line 8) must be positive";
+    if (!(p.conductivity > 0.0)) return "the conductivity (line 9) must be positive";
+    if (p.first_phase_duration < 0.0 || p.second_phase_duration < 0.0) {
+        return "the phase durations (line 10) must not be negative";
+    }
+    if (!(p.first_phase_duration + p.second_phase_duration > 0.0)) {
+        return "the run has no length: the phase durations (line 10) add up to 0";
+    }
+    const ModelSetup setup = derive_model_setup(p);
+    if (!positive_finite(setup.volumetric_heat_capacity) || !positive_finite(setup.diffusivity) ||
+        !positive_finite(setup.element_length) || !positive_finite(setup.reference_step) ||
+        !positive_finite(setup.total_time)) {
+        return "the values are out of the range the model can compute with";
+    }
+    if (setup.step_count < 1 || setup.step_count > fit_step_limit) {
+        return "the run needs more than " + std::to_string(fit_step_limit) +
+               " time steps; shorten the phases (line 10) or check the radii and the material";
+    }
+    if (!positive_finite(setup.time_step)) return "the values are out of the range the model can compute with";
+    return {};
+}
+
+double effective_coefficient(const ParameterSet& p, double coefficient) {
+    return ((coefficient * 2.0) * p.outer_radius) / (p.outer_radius - p.inner_radius);
+}

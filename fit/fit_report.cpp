@@ -1,0 +1,107 @@
+#include "fit/fit_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "fit/fit_parameters.h"
+
+namespace {
+
+std::string format(const char* pattern, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, pattern, value);
+    return buffer;
+}
+
+// A number for JSON: finite values only (an unbounded interval end is null).
+std::string json_number(double value) { return std::isfinite(value) ? format("%.10g", value) : "null"; }
+
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(c));
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+const char* position_name(ProbePosition position) {
+    return position == ProbePosition::centre ? "centre" : "surface";
+}
+
+std::string interval_text(double low, double high) {
+    if (!std::isfinite(high)) return "not bounded (the curve does not determine the coefficient)";
+    return format("%.6g", low) + " .. " + format("%.6g", high) + " W/(m2 K)";
+}
+
+}  // namespace
+
+std::string boundary_notice(const FitResult& result) {
+    const bool low = result.coefficient <= lowest_coefficient * 1.0000001;
+    return std::string("the best fit lies on the ") + (low ? "lower" : "upper") + " end of the search range (" +
+           format("%g", low ? lowest_coefficient : highest_coefficient) +
+           " W/(m2 K)): the curve does not determine the coefficient";
+}
+
+std::string fit_report_text(const FitReportInput& in) {
+    const FitProblem& problem = *in.problem;
+    const FitResult& result = *in.result;
+    const ParameterSet& p = problem.parameters;
+    std::string out;
+    out += "curve: " + in.curve_file + ", " + std::to_string(problem.times.size()) + " points from " +
+           format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
+           position_name(problem.position) + " temperature\n";
+    out += "heat-transfer coefficient (parameter file): " + format("%.10g", result.coefficient) + " W/(m2 K)\n";
+    out += "effective coefficient (used by the model):  " +
+           format("%.10g", effective_coefficient(p, result.coefficient)) + " W/(m2 K)\n";
+    out += "95 % interval (parameter file):  " + interval_text(result.interval_low, result.interval_high) + "\n";
+    out += "95 % interval (effective):       " +
+           interval_text(effective_coefficient(p, result.interval_low),
+                         effective_coefficient(p, result.interval_high)) +
+           "\n";
+    out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
+    out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
+           format("%g", problem.times[result.largest_at]) + " s (line " +
+           std::to_string(in.lines[result.largest_at]) + ")\n";
+    out += "model runs:         " + std::to_string(result.model_runs) + " (up to " +
+           std::to_string(result.steps_per_run) + " steps each)\n";
+    out += "time taken:         " + format("%.3f", in.seconds) + " s\n";
+    if (result.on_boundary) out += "warning: " + boundary_notice(result) + "\n";
+    return out;
+}
+
+std::string fit_report_json(const FitReportInput& in) {
+    const FitProblem& problem = *in.problem;
+    const FitResult& result = *in.result;
+    const ParameterSet& p = problem.parameters;
+    std::string out = "{\n";
+    out += "  \"curve\": " + json_string(in.curve_file) + ",\n";
+    out += "  \"position\": \"" + std::string(position_name(problem.position)) + "\",\n";
+    out += "  \"points\": " + std::to_string(problem.times.size()) + ",\n";
+    out += "  \"first_time\": " + json_number(problem.times.front()) + ",\n";
+    out += "  \"last_time\": " + json_number(problem.times.back()) + ",\n";
+    out += "  \"heat_transfer_coefficient\": " + json_number(result.coefficient) + ",\n";
+    out += "  \"effective_coefficient\": " + json_number(effective_coefficient(p, result.coefficient)) + ",\n";
+    out += "  \"interval_95\": [" + json_number(result.interval_low) + ", " + json_number(result.interval_high) +
+           "],\n";
+    out += "  \"effective_interval_95\": [" + json_number(effective_coefficient(p, result.interval_low)) + ", " +
+           json_number(effective_coefficient(p, result.interval_high)) + "],\n";
+    out += "  \"rms_residual\": " + json_number(result.rms_residual) + ",\n";
+    out += "  \"largest_residual\": {\"value\": " + json_number(result.largest_residual) +
+           ", \"time\": " + json_number(problem.times[result.largest_at]) +
+           ", \"line\": " + std::to_string(in.lines[result.largest_at]) + "},\n";
+    out += "  \"model_runs\": " + std::to_string(result.model_runs) + ",\n";
+    out += "  \"steps_per_run\": " + std::to_string(result.steps_per_run) + ",\n";
+    out += "  \"seconds\": " + format("%.6f", in.seconds) + ",\n";
+    out += std::string("  \"on_boundary\": ") + (result.on_boundary ? "true" : "false") + "\n";
+    out += "}\n";
+    return out;
+}

@@ -1,0 +1,21 @@
+// The fit's report on standard output, as text for reading or as JSON.
+#pragma once
+
+#include <string>
+
+#include "fit/coefficient_search.h"
+#include "fit/measured_curve.h"
+
+struct FitReportInput {
+    const FitProblem* problem = nullptr;
+    const FitResult* result = nullptr;
+    std::string curve_file;
+    std::vector<int> lines;  // file line of each fitted point
+    double seconds = 0.0;  // wall time of reading, checking and fitting
+};
+
+std::string fit_report_text(const FitReportInput& input);
+std::string fit_report_json(const FitReportInput& input);
+
+// The notice for a minimum on an end of the search range.
+std::string boundary_notice(const FitResult& result);

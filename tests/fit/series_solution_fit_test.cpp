@@ -1,0 +1,130 @@
+// A curve from the exact solution of convective cooling of an infinite solid
+// cylinder gives back the coefficient the model really simulates (twice the
+// parameter file's) within the model's discretisation error.
+//
+//   theta / theta0 = sum_n A_n J0(z_n r / R) exp(-z_n^2 Fo),
+//   A_n = 2 J1(z_n) / (z_n (J0(z_n)^2 + J1(z_n)^2)),  z J1(z) = Bi J0(z),
+//   Bi = h R / k,  Fo = a t / R^2.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "fit/coefficient_search.h"
+#include "fit/fit_parameters.h"
+#include "fit/model_sampling.h"
+#include "fit_test_support.h"
+
+namespace {
+
+double biot_residual(double z, double biot) { return z * std::cyl_bessel_j(1.0, z) - biot * std::cyl_bessel_j(0.0, z); }
+
+// The n-th root lies in ((n - 1) pi, n pi); the residual changes sign once
+// inside, found by a fine scan and bisection.
+std::vector<double> eigenvalues(double biot, int count) {
+    std::vector<double> roots;
+    for (int n = 1; n <= count; ++n) {
+        const double from = (n - 1) * std::numbers::pi + 1e-12;
+        const double to = n * std::numbers::pi;
+        double a = from;
+        double fa = biot_residual(a, biot);
+        for (int k = 1; k <= 400; ++k) {
+            const double b = from + (to - from) * k / 400.0;
+            const double fb = biot_residual(b, biot);
+            if ((fa < 0.0) != (fb < 0.0)) {
+                double low = a, high = b;
+                for (int i = 0; i < 100; ++i) {
+                    const double mid = 0.5 * (low + high);
+                    if ((biot_residual(mid, biot) < 0.0) == (fa < 0.0)) low = mid; else high = mid;
+                }
+                roots.push_back(0.5 * (low + high));
+                break;
+            }
+            a = b;
+            fa = fb;
+        }
+    }
+    return roots;
+}
+
+double exact_ratio(const std::vector<double>& roots, double radius_ratio, double fourier) {
+    double sum = 0.0;
+    for (const double z : roots) {
+        const double j0 = std::cyl_bessel_j(0.0, z);
+        const double j1 = std::cyl_bessel_j(1.0, z);
+        sum += 2.0 * j1 / (z * (j0 * j0 + j1 * j1)) * std::cyl_bessel_j(0.0, z * radius_ratio) *
+               std::exp(-z * z * fourier);
+    }
+    return sum;
+}
+
+struct SeriesCase {
+    double biot;
+    ProbePosition position;
+};
+
+TEST(SeriesSolutionFit, EffectiveCoefficientWithinTheDiscretisationError) {
+    constexpr double radius = 0.00625, conductivity = 14.9, capacity = 8470.0 * 444.0;
+    constexpr double diffusivity = conductivity / capacity;
+    for (const SeriesCase c : {SeriesCase{0.3, ProbePosition::centre}, SeriesCase{1.0, ProbePosition::centre},
+                               SeriesCase{5.0, ProbePosition::centre}, SeriesCase{1.0, ProbePosition::surface}}) {
+        const double effective = c.biot * conductivity / radius;
+        // Fo from 0.05 to 1.5 (and longer for slow cooling), where sixty
+        // terms of the series are exact to the last bit.
+        const double fourier_end = std::fmax(1.5, 2.0 / c.biot);
+        const double run_length = fourier_end * radius * radius / diffusivity;
+        FitProblem problem;
+        problem.parameters = probe_parameters(1.0, run_length);
+        problem.position = c.position;
+        const std::vector<double> roots = eigenvalues(c.biot, 60);
+        ASSERT_EQ(roots.size(), 60u);
+        const double theta0 = 850.0 - 40.0;
+        for (int k = 0; k < 150; ++k) {
+            const double fourier = 0.05 + (fourier_end - 0.05) * k / 149.0;
+            problem.times.push_back(fourier * radius * radius / diffusivity);
+            problem.temperatures.push_back(
+                40.0 + theta0 * exact_ratio(roots, c.position == ProbePosition::centre ? 0.0 : 1.0, fourier));
+        }
+        problem.times.back() = std::fmin(problem.times.back(), run_length);
+
+        const FitResult result = fit_coefficient(problem);
+        const double fitted_effective = effective_coefficient(problem.parameters, result.coefficient);
+
+        // The model's own error at the true coefficient, turned into the
+        // shift of the coefficient it can cause: a least-squares fit moves
+        // ln h by sum(J r) / sum(J^2), at most |r| / |J| (Cauchy-Schwarz),
+        // with r the model's deviations from the exact curve and J the
+        // model's derivative with respect to ln h.
+        ParameterSet at_truth = problem.parameters;
+        std::vector<double> model(problem.times.size()), up(problem.times.size()), down(problem.times.size());
+        at_truth.heat_transfer_coefficient = effective / 2.0;
+        SampleSink sink{problem.times, model};
+        run_model_into(at_truth, c.position, sink);
+        at_truth.heat_transfer_coefficient = effective / 2.0 * std::exp(1e-4);
+        SampleSink sink_up{problem.times, up};
+        run_model_into(at_truth, c.position, sink_up);
+        at_truth.heat_transfer_coefficient = effective / 2.0 * std::exp(-1e-4);
+        SampleSink sink_down{problem.times, down};
+        run_model_into(at_truth, c.position, sink_down);
+        double residual_squares = 0.0, slope_squares = 0.0;
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            const double r = problem.temperatures[i] - model[i];
+            const double slope = (up[i] - down[i]) / 2e-4;
+            residual_squares += r * r;
+            slope_squares += slope * slope;
+        }
+        const double discretisation_bound = std::sqrt(residual_squares / slope_squares);
+        const double error = std::fabs(std::log(fitted_effective / effective));
+        std::printf("Bi %g %s: fitted effective %.6g, exact %.6g, |ln ratio| %.3g, bound %.3g, RMS %.3g K\n",
+                    c.biot, c.position == ProbePosition::centre ? "centre" : "surface", fitted_effective, effective,
+                    error, discretisation_bound, result.rms_residual);
+        EXPECT_LE(error, discretisation_bound * 1.05 + 1e-9) << "Bi " << c.biot;
+        // The model is good to a fraction of a per cent here ...
+        EXPECT_LT(discretisation_bound, 0.01) << "Bi " << c.biot;
+        // ... and the coefficient as written in the file is far off.
+        EXPECT_GT(std::fabs(std::log(result.coefficient / effective)), 0.5);
+    }
+}
+
+}  // namespace
