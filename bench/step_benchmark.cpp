@@ -1,5 +1,6 @@
-// Microbenchmarks: one time step (assembly and solve), the same with its
-// record rendered into a discarded buffer, and the rendering of one record.
+// Microbenchmarks: one time step (load vector and substitution), the same
+// with its record rendered into a discarded buffer, the substitution's chain
+// on its own, and the rendering of one record.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 
 #include "model/heat_model.h"
 #include "model/result_file.h"
+#include "numlib/numlib.h"
 #include "textio/file_channel.h"
 
 namespace {
@@ -43,6 +45,24 @@ void BM_TimeStepWithRecord(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_TimeStepWithRecord);
+
+// The floor of a step: the substitution's chain of dependent operations
+// alone (the right-hand side's share of the elimination, then the back
+// substitution), each solve starting from the solution of the one before,
+// with no load vector and no record.
+void BM_SubstitutionChain(benchmark::State& state) {
+    static HeatModel model;
+    set_up_model(model, steel_wire());
+    take_time_step(model);  // the first step keeps the elimination
+    NodalArray x = model.node_temperature;
+    for (auto _ : state) {
+        DLSLTS(node_count, &model.lower_diagonal[1], &model.main_diagonal[1], &model.upper_diagonal[1],
+               &model.elimination_multiplier[1], &model.row_interchanged[1], &x[1]);
+        benchmark::DoNotOptimize(x);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SubstitutionChain);
 
 void BM_RenderRecordTypical(benchmark::State& state) {
     textio::Channel& channel = discarding_channel();

@@ -1,33 +1,15 @@
 #include "model/heat_model.h"
 
-#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "model/progress.h"
 #include "model/result_file.h"
 #include "model/run_reports.h"
 #include "numlib/numlib.h"
+#include "numlib/tridiagonal_elimination.h"
 #include "textio/file_channel.h"
-
-namespace {
-
-// Two-point Gauss rule in shape-function values.  The values are binary32
-// numbers widened exactly (bit patterns 3F49E69D and 3E58658C); they are not
-// the binary64 values of (1 +- 1/sqrt(3))/2 and must not be replaced by them.
-// Both weights are 1.0.
-constexpr double shape_large = 0.788675129413604736328125;
-constexpr double shape_small = 0.211324870586395263671875;
-constexpr double gauss_weight = 1.0;
-static_assert(shape_large == static_cast<double>(0.788675129413604736328125f));
-static_assert(shape_small == static_cast<double>(0.211324870586395263671875f));
-static_assert(shape_large + shape_small == 1.0);
-
-// Shape values of the element's first (P) and second (Q) node at each point.
-constexpr double shape_first[2] = {shape_large, shape_small};
-constexpr double shape_second[2] = {shape_small, shape_large};
-
-}  // namespace
 
 std::int32_t truncate_step_count(double quotient_plus_one) {
     // Truncation toward zero; anything that has no 32-bit value gives the
@@ -53,40 +35,39 @@ ModelSetup derive_model_setup(const ParameterSet& p) {
     return s;
 }
 
-// The conduction, capacity and surface terms of every element.  They are
-// evaluated exactly as a step would evaluate them, so adding them into each
-// step's system gives the same bits as recomputing them there.
-static void compute_element_terms(HeatModel& m) {
+// Mesh, system matrix and load weights.  The matrix is assembled into a
+// system cleared to zero: every entry is 0.0 plus the contributions of its
+// elements in element order, so node e receives its share from element e-1
+// before the one from element e.
+static void assemble_system_matrix(HeatModel& m) {
     const ParameterSet& p = m.parameters;
-    const double dt = m.setup.time_step;
+    std::array<ElementMatrix, element_count + 1> k;
     for (int e = 1; e <= element_count; ++e) {
         const double r1 = m.node_radius[e];
         const double r2 = m.node_radius[e + 1];
-        const double he = r2 - r1;
         const double s = (e == element_count) ? p.heat_transfer_coefficient : 0.0;
-        const double ce = he * m.setup.volumetric_heat_capacity;
-        const double surface = (s * 2.0) * p.outer_radius;
-        double k11 = 0.0, k12 = 0.0, k22 = 0.0;
-        double radius_at_point[2];
-        for (int g = 0; g < 2; ++g) {
-            const double P = shape_first[g];
-            const double Q = shape_second[g];
-            const double rg = r1 * P + r2 * Q;
-            const double kg = ((rg * p.conductivity) * gauss_weight) / he;
-            const double mg = (rg * ce) * gauss_weight;
-            k11 = (k11 + kg) + ((P * P) * mg) / dt;
-            k12 = (k12 - kg) + ((mg * P) * Q) / dt;
-            k22 = ((k22 + kg) + ((Q * Q) * mg) / dt) + surface;
-            radius_at_point[g] = rg;
-        }
-        m.terms.k11[e] = k11;
-        m.terms.k12[e] = k12;
-        m.terms.k22[e] = k22;
-        m.terms.radius_at_point_1[e] = radius_at_point[0];
-        m.terms.radius_at_point_2[e] = radius_at_point[1];
-        m.terms.capacity[e] = ce;
-        m.terms.surface_term[e] = surface;
+        const double surface_term = (s * 2.0) * p.outer_radius;
+        k[e] = element_matrix(r1, r2, p.conductivity, m.setup.volumetric_heat_capacity, surface_term,
+                              m.setup.time_step);
+
+        // The load vector's weights, with the operations the element
+        // formulas give them.
+        const double he = r2 - r1;
+        m.load_weights.capacity[e] = he * m.setup.volumetric_heat_capacity;
+        m.load_weights.radius_at_points[e] = {r1 * shape_large + r2 * shape_small, r1 * shape_small + r2 * shape_large};
+        m.load_weights.surface_term[e] = surface_term;
+        m.load_weights.surface_load_1[e] = p.ambient_temperature_1 * surface_term;
+        m.load_weights.surface_load_2[e] = p.ambient_temperature_2 * surface_term;
     }
+    m.system_matrix_main[1] = 0.0 + k[1].k11;
+    for (int e = 2; e <= element_count; ++e) m.system_matrix_main[e] = (0.0 + k[e - 1].k22) + k[e].k11;
+    m.system_matrix_main[node_count] = 0.0 + k[element_count].k22;
+    m.system_matrix_lower[1] = 0.0;
+    for (int e = 1; e <= element_count; ++e) {
+        m.system_matrix_upper[e] = 0.0 + k[e].k12;
+        m.system_matrix_lower[e + 1] = 0.0 + k[e].k12;  // K21 = K12
+    }
+    m.system_matrix_upper[node_count] = 0.0;
 }
 
 void set_up_model(HeatModel& m, const ParameterSet& parameters) {
@@ -98,83 +79,178 @@ void set_up_model(HeatModel& m, const ParameterSet& parameters) {
         m.node_temperature[i] = parameters.initial_temperature;
         radius = radius + m.setup.element_length;
     }
-    compute_element_terms(m);
+    assemble_system_matrix(m);
+    m.lower_diagonal = m.system_matrix_lower;
+    m.main_diagonal = m.system_matrix_main;
+    m.upper_diagonal = m.system_matrix_upper;
+    m.factor_kept = false;
+    m.factor_rejected = false;
+    m.next_load_ready = false;
     m.time = 0.0;
     m.dTmax = 0.0;
 }
 
-// Load vectors of all elements from the previous temperatures: F1 and F2 of
-// element e go to f1[e] and f2[e].  The elements are independent here, which
-// lets the compiler work on two at once with vector instructions (the
-// operations, and so the results, are those of one element at a time).
-static void compute_load_vectors(const HeatModel& m, double ambient_temperature,
-                                 std::array<double, element_count + 1>& f1,
-                                 std::array<double, element_count + 1>& f2) {
-    const ElementTerms& terms = m.terms;
+// The right-hand side (C / dt) T_old + bs, node by node: entry i is 0.0 plus
+// the share of element i-1 (its F2) plus the share of element i (its F1), in
+// that order, as the element-by-element assembly into a cleared array adds
+// them.  Used by the first step and whenever no elimination is kept; with a
+// kept elimination the next load vector is built during the substitution.
+static void build_load_vector(HeatModel& m, double ambient_temperature) {
+    const ElementLoadWeights& w = m.load_weights;
+    const NodalArray& T = m.node_temperature;
     const double dt = m.setup.time_step;
-    for (int e = 1; e <= element_count; ++e) {
-        const double T1 = m.node_temperature[e];
-        const double T2 = m.node_temperature[e + 1];
-        const double ce = terms.capacity[e];
-        const double load = ambient_temperature * terms.surface_term[e];
-
-        const double tg1 = T2 * shape_small + T1 * shape_large;
-        const double qg1 = ((tg1 * ce) * terms.radius_at_point_1[e]) * gauss_weight;
-        double F1 = (qg1 * shape_large) / dt + 0.0;
-        double F2 = ((qg1 * shape_small) / dt + 0.0) + load;
-
-        const double tg2 = T2 * shape_large + T1 * shape_small;
-        const double qg2 = ((tg2 * ce) * terms.radius_at_point_2[e]) * gauss_weight;
-        F1 = (qg2 * shape_small) / dt + F1;
-        F2 = ((qg2 * shape_large) / dt + F2) + load;
-
-        f1[e] = F1;
-        f2[e] = F2;
+    NodalArray& f = m.right_hand_side;
+    {
+        const double q1 = point_1_load(T[1], T[2], w.capacity[1], w.radius_at_points[1].at_point_1);
+        const double q2 = point_2_load(T[1], T[2], w.capacity[1], w.radius_at_points[1].at_point_2);
+        f[1] = 0.0 + first_node_load(q1, q2, dt);
+    }
+    for (int i = 2; i <= element_count; ++i) {
+        const int left = i - 1;  // element i-1 joins nodes i-1 and i
+        const double lq1 = point_1_load(T[i - 1], T[i], w.capacity[left], w.radius_at_points[left].at_point_1);
+        const double lq2 = point_2_load(T[i - 1], T[i], w.capacity[left], w.radius_at_points[left].at_point_2);
+        const double from_left = second_node_load(lq1, lq2, dt, ambient_temperature * w.surface_term[left]);
+        const double rq1 = point_1_load(T[i], T[i + 1], w.capacity[i], w.radius_at_points[i].at_point_1);
+        const double rq2 = point_2_load(T[i], T[i + 1], w.capacity[i], w.radius_at_points[i].at_point_2);
+        const double from_right = first_node_load(rq1, rq2, dt);
+        f[i] = (0.0 + from_left) + from_right;
+    }
+    {
+        constexpr int last = element_count;
+        const double q1 = point_1_load(T[last], T[last + 1], w.capacity[last], w.radius_at_points[last].at_point_1);
+        const double q2 = point_2_load(T[last], T[last + 1], w.capacity[last], w.radius_at_points[last].at_point_2);
+        f[node_count] = 0.0 + second_node_load(q1, q2, dt, ambient_temperature * w.surface_term[last]);
     }
 }
 
+static bool same_bits(const NodalArray& a, const NodalArray& b) {
+    return std::memcmp(&a[1], &b[1], node_count * sizeof(double)) == 0;
+}
+
+// Solves with the assembled matrix through DLSLTR, which reports a zero
+// pivot (and, with the library's settings, ends the run there).  After the
+// first solve the elimination is worked out once more, by the code DLSLTF
+// runs but without a report of its own, and kept only when it met no
+// unusable pivot, when it is bit for bit what DLSLTR left in its arrays, and
+// when substituting this step's right-hand side through it (DLSLTS) gives
+// DLSLTR's solution bit for bit; otherwise every step keeps solving through
+// DLSLTR.
+static void solve_with_full_elimination(HeatModel& m) {
+    m.lower_diagonal = m.system_matrix_lower;
+    m.main_diagonal = m.system_matrix_main;
+    m.upper_diagonal = m.system_matrix_upper;
+    const NodalArray load = m.right_hand_side;
+    DLSLTR(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.right_hand_side[1]);
+    if (m.factor_rejected) return;
+
+    NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
+    numlib_internal::shift_first_row(node_count, &lower[1], &main[1], &upper[1]);
+    const int failed_element = numlib_internal::eliminate(node_count, &lower[1], &main[1], &upper[1], nullptr,
+                                                          &m.elimination_multiplier[1], &m.row_interchanged[1]);
+    if (failed_element != 0) {
+        m.factor_rejected = true;
+        return;
+    }
+    NodalArray solution = load;
+    DLSLTS(node_count, &lower[1], &main[1], &upper[1], &m.elimination_multiplier[1], &m.row_interchanged[1],
+           &solution[1]);
+    if (same_bits(lower, m.lower_diagonal) && same_bits(main, m.main_diagonal) &&
+        same_bits(upper, m.upper_diagonal) && same_bits(solution, m.right_hand_side)) {
+        m.factor_kept = true;
+    } else {
+        m.factor_rejected = true;
+    }
+}
+
+// The substitution of a step through the kept elimination, with the next
+// step's load vector built on the way up.  The right-hand side's share of the
+// elimination comes first (DLSLTS's forward pass); then the back substitution
+// runs from node 51 to node 1, and as soon as both temperatures of an element
+// are final its load vector for the next step is worked out, so that its
+// divisions overlap the chain of the substitution.  Node i+1's load entry
+// (0.0 + F2 of element i) + F1 of element i+1 is complete once element i is
+// done, and goes into right_hand_side(i+1), whose eliminated value has
+// already been used.  The solution goes to node_temperature.
+static void substitute_and_build_next_load(HeatModel& m, const double* surface_load) {
+    using namespace numlib_internal;
+    constexpr int n = node_count;
+    double* const b = &m.right_hand_side[1];
+    const double* const s = &m.lower_diagonal[1];
+    const double* const d = &m.main_diagonal[1];
+    const double* const u = &m.upper_diagonal[1];
+    eliminate_right_hand_side(n, &m.elimination_multiplier[1], &m.row_interchanged[1], b);
+
+    const ElementLoadWeights& w = m.load_weights;
+    const double dt = m.setup.time_step;
+    NodalArray& T = m.node_temperature;
+    double* const next_load = m.right_hand_side.data();  // indexed by node
+
+    // Nodes 51 and 50, then element 50.
+    double later = last_unknown(b[n - 1], s[n - 1]);
+    double latest = second_last_unknown(b[n - 2], d[n - 2], later, s[n - 2]);
+    T[n] = later;
+    T[n - 1] = latest;
+    const GaussRadii* const radii = w.radius_at_points.data();
+    ElementLoad load = element_load(latest, later, w.capacity[element_count], radii[element_count].at_point_1,
+                                    radii[element_count].at_point_2, dt, surface_load[element_count]);
+    next_load[n] = 0.0 + load.second_node;
+    double first_node_share = load.first_node;  // F1 of the element above the current node
+    for (int k = n - 3; k >= 0; --k) {
+        const double x = unknown(b[k], d[k], latest, u[k], later, s[k]);
+        T[k + 1] = x;
+        // Element k+1 joins nodes k+1 (x) and k+2 (latest).
+        const int e = k + 1;
+        load = element_load(x, latest, w.capacity[e], radii[e].at_point_1, radii[e].at_point_2, dt, surface_load[e]);
+        next_load[e + 1] = (0.0 + load.second_node) + first_node_share;
+        first_node_share = load.first_node;
+        later = latest;
+        latest = x;
+    }
+    next_load[1] = 0.0 + first_node_share;
+}
+
+// One step of the implicit scheme:
+//
+//     (C / dt + K + Ds) T_new = (C / dt) T_old + bs
+//
+// with C and K the capacity and conduction matrices of the two-point rule,
+// Ds the surface term 2S at node 51 and bs the surface load 2L there.  The
+// matrix is fixed for the run and already eliminated; a step builds the load
+// vector (C / dt) T_old + bs, substitutes it through the elimination and
+// records the result.  Once the elimination is kept, the load vector of the
+// next step is built during this step's substitution
+// (`next_load_ready`).
 StepRecord take_time_step(HeatModel& m) {
     const ParameterSet& p = m.parameters;
-    const ElementTerms& terms = m.terms;
     const double dt = m.setup.time_step;
+    const double next_time = dt + m.time;
 
-    // A NaN time or switch time keeps the first phase's medium.
-    const double ambient_temperature =
-        (m.time >= p.first_phase_duration) ? p.ambient_temperature_2 : p.ambient_temperature_1;
-
-    std::array<double, element_count + 1> f1, f2;
-    compute_load_vectors(m, ambient_temperature, f1, f2);
-
-    // Assembly into a system cleared to zero: every entry is 0.0 plus the
-    // contributions of its elements in element order, so node e receives its
-    // share from element e-1 before the one from element e.  Writing each
-    // entry's sum at once gives the same bits as clearing the arrays and
-    // adding into them, without the clearing pass.
-    m.main_diagonal[1] = 0.0 + terms.k11[1];
-    m.right_hand_side[1] = 0.0 + f1[1];
-    for (int e = 2; e <= element_count; ++e) {
-        m.main_diagonal[e] = (0.0 + terms.k22[e - 1]) + terms.k11[e];
-        m.right_hand_side[e] = (0.0 + f2[e - 1]) + f1[e];
+    if (!m.next_load_ready) {
+        // A NaN time or switch time keeps the first phase's medium.
+        const double ambient_temperature =
+            (m.time >= p.first_phase_duration) ? p.ambient_temperature_2 : p.ambient_temperature_1;
+        build_load_vector(m, ambient_temperature);
     }
-    m.main_diagonal[node_count] = 0.0 + terms.k22[element_count];
-    m.right_hand_side[node_count] = 0.0 + f2[element_count];
-    m.lower_diagonal[1] = 0.0;
-    for (int e = 1; e <= element_count; ++e) {
-        m.upper_diagonal[e] = 0.0 + terms.k12[e];
-        m.lower_diagonal[e + 1] = 0.0 + terms.k12[e];  // the element matrix is symmetric: K21 = K12
+    if (m.factor_kept) {
+        // The surface loads of the next step's medium (a NaN clock keeps the
+        // first phase's).
+        const ElementLoadWeights& w = m.load_weights;
+        const double* const next_surface_load =
+            (next_time >= p.first_phase_duration) ? w.surface_load_2.data() : w.surface_load_1.data();
+        substitute_and_build_next_load(m, next_surface_load);
+        m.next_load_ready = true;
+    } else {
+        solve_with_full_elimination(m);
+        m.node_temperature = m.right_hand_side;
     }
-    m.upper_diagonal[node_count] = 0.0;
 
-    DLSLTR(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.right_hand_side[1]);
-
-    std::copy(m.right_hand_side.begin() + 1, m.right_hand_side.end(), m.node_temperature.begin() + 1);
     const double tc = m.node_temperature[1];
     const double tpov = m.node_temperature[node_count];
     const double dT = std::fabs(tc - tpov);
     if (dT > m.dTmax) m.dTmax = dT;
 
     const StepRecord record{m.time, tc, tpov, dT};
-    m.time = dt + m.time;
+    m.time = next_time;
     return record;
 }
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "model/element_terms.h"
+
 namespace textio {
 struct Channel;
 }
@@ -44,28 +46,37 @@ struct ModelSetup {
     double time_step = 0.0;
 };
 
-// The conduction and capacity terms of each element (with the surface term
-// on element 50).  They depend only on the mesh, the material and the time
-// step, so they are worked out once per run and added into every step's
-// system.  Indexed 1..50 by element.
-struct ElementTerms {
-    std::array<double, element_count + 1> k11{}, k12{}, k22{};
-    std::array<double, element_count + 1> radius_at_point_1{}, radius_at_point_2{};
-    std::array<double, element_count + 1> capacity{};       // ce = he * volumetric_heat_capacity
-    std::array<double, element_count + 1> surface_term{};   // S = (s * 2) * outer_radius
-};
-
-// The state of one run.
+// The state of one run.  The system matrix (C / dt + K + Ds, see
+// take_time_step) is the same in every step: set_up_model assembles it into
+// `system_matrix_*`, the first step solves it with DLSLTR and keeps its
+// elimination, and every later step only substitutes a new right-hand side.
 struct HeatModel {
     ParameterSet parameters;
     ModelSetup setup;
-    ElementTerms terms;
+    ElementLoadWeights load_weights;
     NodalArray node_temperature{};
     NodalArray node_radius{};
+    // The system of a step as the solver sees it; after a solve the matrix
+    // arrays hold the elimination of the system matrix as DLSLTR leaves it.
     NodalArray lower_diagonal{};
     NodalArray main_diagonal{};
     NodalArray upper_diagonal{};
     NodalArray right_hand_side{};
+    // The assembled system matrix, kept for a solve with DLSLTR.
+    NodalArray system_matrix_lower{};
+    NodalArray system_matrix_main{};
+    NodalArray system_matrix_upper{};
+    // The rest of the elimination: multiplier and row interchange of each
+    // step, valid once `factor_kept` is set.  `factor_rejected` is set when
+    // the check of the kept elimination against DLSLTR failed; every step
+    // then solves through DLSLTR.
+    NodalArray elimination_multiplier{};
+    std::array<int, node_count + 1> row_interchanged{};
+    bool factor_kept = false;
+    bool factor_rejected = false;
+    // Set when right_hand_side already holds the load vector of the next
+    // step (built by the previous step from the temperatures it computed).
+    bool next_load_ready = false;
     double time = 0.0;
     double dTmax = 0.0;
 };
@@ -86,12 +97,16 @@ std::int32_t truncate_step_count(double quotient_plus_one);
 // Derives the scalars of a run from its parameters.
 ModelSetup derive_model_setup(const ParameterSet& parameters);
 
-// Sets up mesh, element terms, initial field and clock for a run.
+// Sets up a run: derived scalars, mesh, the assembled system matrix, the
+// element load weights, the initial field and the clock.
 void set_up_model(HeatModel& model, const ParameterSet& parameters);
 
-// One time step: assembles and solves the system, takes the solution as the
-// new temperatures, updates dTmax and advances the clock.  Returns the values
-// of the step's record (time at the start of the step).
+// One time step: builds the load vector from the previous temperatures,
+// solves the system (the first step with DLSLTR, which also checks the
+// matrix for a zero pivot; later steps by substitution through the kept
+// elimination), takes the solution as the new temperatures, updates dTmax
+// and advances the clock.  Returns the values of the step's record (time at
+// the start of the step).
 StepRecord take_time_step(HeatModel& model);
 
 // Runs the steps first_step..step_count of a set-up model and returns how

@@ -43,6 +43,39 @@
 // and RHS then holds no solution.  Any nonzero finite pivot is accepted.
 void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS);
 
+// DLSLTF and DLSLTS split DLSLTR in two for a matrix that is solved with many
+// right-hand sides: DLSLTF eliminates the matrix once and records what the
+// right-hand side's share of the elimination needs; DLSLTS then solves for
+// one right-hand side with the same operations, in the same order, as DLSLTR
+// would, so its solution is bit for bit the one DLSLTR gives for the same
+// system.  Both use the row operations of DLSLTR itself.
+//
+// Factors the tridiagonal matrix of order N in place.
+//   N        on entry: the order of the system; unchanged.
+//   SUBDIAG, DIAG, SUPDIAG
+//            on entry: the matrix, as for DLSLTR.  On return: exactly what
+//            DLSLTR leaves in them for the same matrix (reciprocal pivots
+//            1..N-1 and the last pivot; the upper factor).
+//   MULT     array of at least N-1 values; on return MULT[k] is the
+//            multiplier t of elimination step k+1 (k = 0..N-2).
+//   IPVT     array of at least N-1 values; on return IPVT[k] is 1 when step
+//            k+1 interchanged rows k+1 and k+2, else 0.
+// Failures: as DLSLTR (N <= 0 TERMINAL code 1; a zero or NaN pivot FATAL
+// code 2 naming its element), reported from DLSLTF; after a failure the
+// arrays hold no usable factor.
+void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* MULT, int* IPVT);
+
+// Solves the system factored by DLSLTF for one right-hand side.
+//   N        the order given to DLSLTF.
+//   SUBDIAG, DIAG, SUPDIAG, MULT, IPVT
+//            as DLSLTF left them; unchanged.
+//   RHS      on entry: the right-hand side.  On return: the solution.
+// Failures: N <= 0 is a TERMINAL error (code 1) reported from DLSLTS, RHS
+// untouched.  The factor is not checked: it must come from a successful
+// DLSLTF of order N.
+void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const double* SUPDIAG, const double* MULT,
+            const int* IPVT, double* RHS);
+
 // Pushes `name` (cut to 32 characters) on the routine-name stack.  More than
 // 49 routines active above the user level is a TERMINAL error that ends the
 // program.

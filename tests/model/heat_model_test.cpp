@@ -155,7 +155,8 @@ void reference_step(HeatModel& m, double& time, double& dTmax, double out[4]) {
 bool same_value(double a, double b) { return same_bits(a, b) || (std::isnan(a) && std::isnan(b)); }
 
 // Runs up to `steps` steps both ways from the same start and compares every
-// value that reaches the result file, bit for bit.  Returns a description of
+// value that reaches the result file and every node temperature, bit for
+// bit.  Returns a description of
 // the first difference, or an empty string.
 std::string first_difference(const ParameterSet& p, int steps) {
     HeatModel fast;
@@ -176,6 +177,11 @@ std::string first_difference(const ParameterSet& p, int steps) {
             }
         }
         if (!same_value(fast.dTmax, dTmax)) return "dTmax after step " + std::to_string(k + 1);
+        for (int i = 1; i <= node_count; ++i) {
+            if (!same_value(fast.node_temperature[i], slow.node_temperature[i])) {
+                return "step " + std::to_string(k + 1) + " node " + std::to_string(i);
+            }
+        }
     }
     return {};
 }
@@ -240,6 +246,125 @@ TEST(TimeStep, MatchesTheElementFormulasWithExtremeValues) {
         completed += expect_same_steps_in_child(p, 20) ? 1 : 0;
     }
     EXPECT_GT(completed, 200) << "most extreme runs complete their steps";
+}
+
+// A steel bar of radius `radius` (hollow when `inner` > 0) whose whole run
+// takes about `steps` steps, with the medium switched halfway.
+ParameterSet short_run(double inner, double radius, double initial, double ambient_1, double ambient_2, int steps) {
+    ParameterSet p;
+    p.inner_radius = inner;
+    p.outer_radius = radius;
+    p.heat_transfer_coefficient = 800.0;
+    p.initial_temperature = initial;
+    p.ambient_temperature_1 = ambient_1;
+    p.ambient_temperature_2 = ambient_2;
+    p.density = 7800.0;
+    p.specific_heat = 460.0;
+    p.conductivity = 45.0;
+    const double h = (radius - inner) / 50.0;
+    const double reference = (h * h) / (0.5 * (45.0 / (7800.0 * 460.0)));
+    p.first_phase_duration = reference * steps * 0.5;
+    p.second_phase_duration = reference * steps * 0.5;
+    return p;
+}
+
+TEST(TimeStep, MatchesTheElementFormulasOnNegativeSignCrossingAndHollowRuns) {
+    // Whole runs, the switch of the medium included.
+    struct Case {
+        const char* name;
+        ParameterSet p;
+    } cases[] = {
+        {"negative", short_run(0.0, 0.05, -120.0, -300.0, -40.0, 400)},
+        {"crossing zero", short_run(0.0, 0.03, -50.0, 80.0, -20.0, 400)},
+        {"crossing zero, magnified", short_run(0.0, 0.03, -5.0e7, 8.0e7, -2.0e7, 300)},
+        {"hollow", short_run(0.01, 0.05, 850.0, 20.0, 300.0, 400)},
+        {"hollow, negative radii", short_run(-0.02, 0.01, 20.0, 900.0, -10.0, 300)},
+        {"tiny values", short_run(0.0, 0.02, 1e-300, -3e-300, 2e-300, 200)},
+        {"starts at -0", short_run(0.0, 0.02, -0.0, -0.0, 0.0, 200)},
+    };
+    for (const Case& c : cases) {
+        const ModelSetup s = derive_model_setup(c.p);
+        ASSERT_GT(s.step_count, 100) << c.name;
+        ASSERT_LT(s.step_count, 1000) << c.name;
+        EXPECT_EQ(first_difference(c.p, s.step_count), "") << c.name;
+    }
+}
+
+TEST(TimeStep, MatchesTheElementFormulasOnRandomWholeRuns) {
+    // Short random runs stepped to their end, so that the switch of the
+    // medium falls inside the compared steps.
+    std::mt19937_64 random(1812);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (int trial = 0; trial < 40; ++trial) {
+        const double radius = uniform(0.002, 0.2);
+        const double inner = trial % 4 == 0 ? uniform(0.0, radius / 2) : 0.0;
+        ParameterSet p = short_run(inner, radius, uniform(-300.0, 1200.0), uniform(-300.0, 1200.0),
+                                   uniform(-300.0, 1200.0), 150 + trial * 7);
+        p.heat_transfer_coefficient = uniform(0.0, 30000.0);
+        p.first_phase_duration *= uniform(0.1, 1.9);
+        const ModelSetup s = derive_model_setup(p);
+        EXPECT_EQ(first_difference(p, s.step_count), "") << "trial " << trial;
+    }
+}
+
+TEST(TimeStep, SolvesEveryStepThroughDlsltrWhenTheEliminationIsNotKept) {
+    // The path taken when the kept elimination failed its check against
+    // DLSLTR: every step assembles nothing new but solves the whole system.
+    const ParameterSet p = short_run(0.0, 0.03, -50.0, 80.0, -20.0, 200);
+    HeatModel fast;
+    set_up_model(fast, p);
+    fast.factor_rejected = true;
+    HeatModel slow;
+    set_up_model(slow, p);
+    double time = 0.0, dTmax = 0.0;
+    for (int k = 1; k <= fast.setup.step_count; ++k) {
+        const StepRecord r = take_time_step(fast);
+        double expected[4];
+        reference_step(slow, time, dTmax, expected);
+        ASSERT_FALSE(fast.factor_kept);
+        ASSERT_TRUE(same_bits(r.tc, expected[1]) && same_bits(r.tpov, expected[2])) << "step " << k;
+        for (int i = 1; i <= node_count; ++i) {
+            ASSERT_TRUE(same_bits(fast.node_temperature[i], slow.node_temperature[i])) << "step " << k;
+        }
+    }
+}
+
+TEST(TimeStep, KeepsTheEliminationAfterTheFirstStep) {
+    HeatModel m;
+    set_up_model(m, short_run(0.0, 0.03, 20.0, 900.0, 20.0, 200));
+    EXPECT_FALSE(m.factor_kept);
+    take_time_step(m);
+    EXPECT_TRUE(m.factor_kept);
+    EXPECT_FALSE(m.factor_rejected);
+    // What DLSLTR left in its arrays: the reciprocal pivots and the last
+    // pivot, which the kept elimination uses.
+    NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
+    NodalArray rhs{};
+    rhs.fill(1.0);
+    DLSLTR(node_count, &lower[1], &main[1], &upper[1], &rhs[1]);
+    for (int i = 1; i <= node_count; ++i) {
+        EXPECT_TRUE(same_bits(m.lower_diagonal[i], lower[i])) << i;
+        EXPECT_TRUE(same_bits(m.main_diagonal[i], main[i])) << i;
+        EXPECT_TRUE(same_bits(m.upper_diagonal[i], upper[i])) << i;
+    }
+}
+
+TEST(TimeStep, KeepsNoEliminationFromAFailedSolve) {
+    // A matrix of zeros (the capacity underflows, no conduction).  Below a
+    // routine of its own the library records the zero pivot without ending
+    // the run, so the step returns; its elimination must not be kept, and
+    // every later step meets the zero pivot again.
+    const ParameterSet p{0.0, 1e-150, 100.0, 20.0, 20.0, 20.0, 1e-60, 1e-60, 0.0, 100.0, 100.0};
+    HeatModel m;
+    set_up_model(m, p);
+    for (int k = 1; k <= 2; ++k) {
+        E1PSH("HEAT_MODEL_TEST");
+        take_time_step(m);
+        E1MES(0, 0, "");  // discards the recorded error
+        E1POP("HEAT_MODEL_TEST");
+        EXPECT_FALSE(m.factor_kept) << "step " << k;
+        EXPECT_TRUE(m.factor_rejected) << "step " << k;
+    }
 }
 
 TEST(TimeStep, SwitchesTheMediumByTheRunningClock) {

@@ -48,6 +48,19 @@ pid_t start_program(const fs::path& directory, const fs::path& error_file) {
     ::_exit(122);
 }
 
+// The complete result of the long run, made by a run alone in `directory`
+// and checked against the sha256 kept beside the run's parameter file.
+fs::path complete_long_run(const fs::path& directory) {
+    fs::create_directories(directory);
+    fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
+    EXPECT_EQ(run_program(directory).status, 0);
+    const fs::path result = directory / "temperat.txt";
+    const std::string check = "cd '" + directory.string() + "' && printf '%s  temperat.txt\\n' \"$(cut -d' ' -f1 '" +
+                              (long_run / "expected.sha256").string() + "')\" | sha256sum --check --status";
+    EXPECT_EQ(std::system(check.c_str()), 0) << "the long run's result differs from its kept sha256";
+    return result;
+}
+
 // The first `size` bytes of `path`.
 std::string file_start(const fs::path& path, std::size_t size) {
     std::ifstream in(path, std::ios::binary);
@@ -65,7 +78,7 @@ protected:
 };
 
 TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessByThatSignal) {
-    const fs::path kept = long_run / "temperat.txt";
+    const fs::path kept = complete_long_run(directory / "alone");
     const fs::path result = directory / "temperat.txt";
     const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
     fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
@@ -190,6 +203,7 @@ TEST_F(SharedFolder, ResultFileLockedByAnotherRunIsLeftAloneWithItsOwnStatus) {
 }
 
 TEST_F(SharedFolder, TwoRunsStartedTogetherGiveTheResultOfOneRunAlone) {
+    const fs::path alone = complete_long_run(directory / "alone");
     fs::copy_file(long_run / "DataInpTemp1d.txt", param());
     const fs::path first_errors = directory.parent_path() / (directory.filename().string() + ".first");
     const fs::path second_errors = directory.parent_path() / (directory.filename().string() + ".second");
@@ -214,7 +228,7 @@ TEST_F(SharedFolder, TwoRunsStartedTogetherGiveTheResultOfOneRunAlone) {
     EXPECT_EQ(reports[first_ran ? 0 : 1], "");
     EXPECT_EQ(reports[first_ran ? 1 : 0], "temp1d: " + result().string() + " is in use by another run\r\n");
 
-    const std::string compare = "cmp -s '" + result().string() + "' '" + (long_run / "temperat.txt").string() + "'";
+    const std::string compare = "cmp -s '" + result().string() + "' '" + alone.string() + "'";
     EXPECT_EQ(std::system(compare.c_str()), 0) << "the result differs from a run alone";
 }
 

@@ -1,0 +1,52 @@
+// DLSLTF and DLSLTS: the elimination of DLSLTR split into the part that
+// depends on the matrix alone (done once) and the part that depends on the
+// right-hand side (done for each right-hand side).  Both go through the row
+// operations of tridiagonal_elimination.h, which DLSLTR uses, so a solve by
+// the pair gives the bits DLSLTR gives for the same system.
+#include "numlib/numlib.h"
+#include "numlib/tridiagonal_elimination.h"
+
+namespace {
+
+// The order check of both routines: N <= 0 is a TERMINAL error.
+void report_bad_order(int n)
+{
+    E1SETI(1, n);
+    E1MES(5, 1, "The number of equations must be positive while N = %(i1) is given.");
+}
+
+}  // namespace
+
+void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* MULT, int* IPVT)
+{
+    E1PSH("DLSLTF ");
+    const int n = N;
+    if (n <= 0) {
+        report_bad_order(n);
+        E1POP("DLSLTF ");
+        return;
+    }
+    numlib_internal::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
+    const int failed_element = numlib_internal::eliminate(n, SUBDIAG, DIAG, SUPDIAG, nullptr, MULT, IPVT);
+    if (failed_element != 0) {
+        E1SETI(1, failed_element);
+        E1MES(4, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
+    }
+    E1POP("DLSLTF ");
+}
+
+void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const double* SUPDIAG, const double* MULT,
+            const int* IPVT, double* RHS)
+{
+    const int n = N;
+    if (n <= 0) {
+        // The only failure; the routine name is pushed for its report alone,
+        // which keeps the push and pop off the path of every good call.
+        E1PSH("DLSLTS ");
+        report_bad_order(n);
+        E1POP("DLSLTS ");
+        return;
+    }
+    numlib_internal::eliminate_right_hand_side(n, MULT, IPVT, RHS);
+    numlib_internal::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
+}
