@@ -10,6 +10,8 @@
 
 #include "fit/fit_parameters.h"
 #include "fit_test_support.h"
+#include "support/file_contents.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -41,29 +43,26 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-class FitProgram : public ::testing::Test {
+class FitProgram : public ScratchFolder {
 protected:
     void SetUp() override {
-        directory = make_fit_scratch_directory();
-        ASSERT_FALSE(directory.empty());
+        ScratchFolder::SetUp();
         parameters = probe_parameter_file(1.0, run_length);
-        write_bytes(directory / "probe.txt", parameters);
+        write_file(directory / "probe.txt", parameters);
     }
-    void TearDown() override { remove_fit_scratch_directory(directory); }
 
     // Runs a fit that must fail with status 2 and `message` on standard
     // error, leaving the directory as it was.
     void expect_refusal(const std::string& arguments, const std::string& message) {
         const std::vector<std::string> before = directory_listing(directory);
-        const FitRun run = run_fit_program(directory, arguments);
+        const ProgramRun run = run_fit_program(directory, arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_EQ(run.standard_error, "temp1d-fit: " + message + "\n") << arguments;
         EXPECT_EQ(directory_listing(directory), before) << arguments;
     }
 
-    void write_curve(const std::string& text) { write_bytes(directory / "curve.csv", text); }
+    void write_curve(const std::string& text) { write_file(directory / "curve.csv", text); }
 
-    fs::path directory;
     std::string parameters;
 };
 
@@ -71,7 +70,7 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
     for (const ProbePosition position : {ProbePosition::centre, ProbePosition::surface}) {
         const char* name = position == ProbePosition::centre ? "centre" : "surface";
         write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), position, 120)));
-        const FitRun run = run_fit_program(directory, std::string("--json --position ") + name +
+        const ProgramRun run = run_fit_program(directory, std::string("--json --position ") + name +
                                                           " -o fitted.txt --chart fit.svg probe.txt curve.csv");
         ASSERT_EQ(run.status, 0) << run.standard_error;
         EXPECT_EQ(run.standard_error, "");
@@ -83,7 +82,7 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
 
         // The fitted file: the input with only the coefficient's number
         // replaced, the comment after it kept.
-        const std::string fitted = read_bytes(directory / "fitted.txt").value_or("");
+        const std::string fitted = read_file(directory / "fitted.txt").value_or("");
         const std::size_t line_start = parameters.find("1        heat");
         ASSERT_NE(line_start, std::string::npos);
         EXPECT_EQ(fitted.substr(0, line_start), parameters.substr(0, line_start));
@@ -97,7 +96,7 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
                   json_value(run.standard_output, "heat_transfer_coefficient"));
         EXPECT_EQ(reread.parameters.outer_radius, 0.00625);
 
-        const std::string chart = read_bytes(directory / "fit.svg").value_or("");
+        const std::string chart = read_file(directory / "fit.svg").value_or("");
         EXPECT_EQ(chart.rfind("<?xml version=\"1.0\"", 0), 0u);
         EXPECT_EQ(occurrences(chart, "<circle class=\"measured\""), 121u);  // the points and the legend's
         EXPECT_EQ(occurrences(chart, "<path class=\"series fitted\""), 1u);
@@ -109,7 +108,7 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
 
 TEST_F(FitProgram, TextReportNamesEveryFigure) {
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 50)));
-    const FitRun run = run_fit_program(directory, "--from 2 --to 15 probe.txt curve.csv");
+    const ProgramRun run = run_fit_program(directory, "--from 2 --to 15 probe.txt curve.csv");
     ASSERT_EQ(run.status, 0) << run.standard_error;
     for (const char* label : {"heat-transfer coefficient (parameter file):", "effective coefficient (used by the model):",
                               "95 % interval (parameter file):", "95 % interval (effective):", "RMS residual:",
@@ -158,14 +157,14 @@ TEST_F(FitProgram, CurvesThatCannotDetermineTheCoefficientAreRefused) {
     // A probe whose surface has not moved from 850 to 40 far enough to tell
     // a coefficient beyond the range from one at its top.
     write_curve(curve_csv(model_curve(probe_parameters(1e9, run_length), ProbePosition::surface, 30)));
-    const FitRun run = run_fit_program(directory, "--position surface --chart c.svg probe.txt curve.csv");
+    const ProgramRun run = run_fit_program(directory, "--position surface --chart c.svg probe.txt curve.csv");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.standard_error,
               "temp1d-fit: curve.csv: the best fit lies on the upper end of the search range (1e+07 W/(m2 K)): the "
               "curve does not determine the coefficient; nothing written\n");
     EXPECT_NE(run.standard_output.find("heat-transfer coefficient (parameter file): 10000000 W/(m2 K)"),
               std::string::npos);
-    const FitRun json = run_fit_program(directory, "--json --position surface probe.txt curve.csv");
+    const ProgramRun json = run_fit_program(directory, "--json --position surface probe.txt curve.csv");
     EXPECT_EQ(json.status, 2);
     EXPECT_NE(json.standard_output.find("\"on_boundary\": true"), std::string::npos) << json.standard_output;
     EXPECT_EQ(directory_listing(directory), (std::vector<std::string>{"curve.csv", "probe.txt"}));
@@ -173,29 +172,29 @@ TEST_F(FitProgram, CurvesThatCannotDetermineTheCoefficientAreRefused) {
 
 TEST_F(FitProgram, BadParameterFilesAndOptionsAreRefused) {
     write_curve("1,800\n2,790\n3,780\n");
-    const FitRun missing = run_fit_program(directory, "nothere.txt curve.csv");
+    const ProgramRun missing = run_fit_program(directory, "nothere.txt curve.csv");
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.standard_error, "textio: severe (29): file not found, unit 217, file " +
                                           (directory / "nothere.txt").string() + "\r\n");
-    write_bytes(directory / "bad.txt", "title\n0\n0.05\nabc\n");
-    const FitRun bad = run_fit_program(directory, "bad.txt curve.csv");
+    write_file(directory / "bad.txt", "title\n0\n0.05\nabc\n");
+    const ProgramRun bad = run_fit_program(directory, "bad.txt curve.csv");
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.standard_error, "textio: severe (59): list-directed I/O syntax error, unit 217, file " +
                                       (directory / "bad.txt").string() + "\r\n");
-    write_bytes(directory / "cold.txt", "t\n0\n0.05\n1\n850\n20 20\n7800\n460\n0\n60 60\n");
+    write_file(directory / "cold.txt", "t\n0\n0.05\n1\n850\n20 20\n7800\n460\n0\n60 60\n");
     expect_refusal("cold.txt curve.csv", "cold.txt: cannot fit: the conductivity (line 9) must be positive");
-    write_bytes(directory / "long.txt", "t\n0\n0.05\n1\n850\n20 20\n7800\n460\n45\n1e6 1e6\n");
+    write_file(directory / "long.txt", "t\n0\n0.05\n1\n850\n20 20\n7800\n460\n45\n1e6 1e6\n");
     expect_refusal("long.txt curve.csv",
                    "long.txt: cannot fit: the run needs more than 10000000 time steps; shorten the phases (line 10) "
                    "or check the radii and the material");
-    write_bytes(directory / "repeat.txt", "t\n0\n0.05\n1*9\n850\n20 20\n7800\n460\n45\n60 60\n");
+    write_file(directory / "repeat.txt", "t\n0\n0.05\n1*9\n850\n20 20\n7800\n460\n45\n60 60\n");
     expect_refusal("-o out.txt repeat.txt curve.csv",
                    "repeat.txt: the heat-transfer coefficient is not written as a plain number; -o cannot rewrite it");
 
     for (const char* arguments : {"probe.txt", "--position middle probe.txt curve.csv", "--from x probe.txt curve.csv",
                                   "--from 5 --to 5 probe.txt curve.csv", "--bogus probe.txt curve.csv",
                                   "probe.txt curve.csv extra.csv", "probe.txt curve.csv -o"}) {
-        const FitRun run = run_fit_program(directory, arguments);
+        const ProgramRun run = run_fit_program(directory, arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_NE(run.standard_error.find("usage: temp1d-fit"), std::string::npos) << arguments;
     }
@@ -205,7 +204,7 @@ TEST_F(FitProgram, UnreadableFilesAndUnwritableFoldersForAnUnprivilegedUser) {
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 40)));
     fs::permissions(directory / "curve.csv", fs::perms::all);
     fs::permissions(directory / "probe.txt", fs::perms::none);
-    const FitRun denied = run_fit_program(directory, "probe.txt curve.csv", true);
+    const ProgramRun denied = run_fit_program(directory, "probe.txt curve.csv", true);
     EXPECT_EQ(denied.status, 2);
     EXPECT_EQ(denied.standard_error, "textio: severe (9): permission to access file denied, unit 217, file " +
                                          (directory / "probe.txt").string() + "\r\n");
@@ -216,29 +215,29 @@ TEST_F(FitProgram, UnreadableFilesAndUnwritableFoldersForAnUnprivilegedUser) {
     fs::create_directory(directory / "locked");
     fs::permissions(directory / "locked", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
                                               fs::perms::group_exec | fs::perms::others_exec);
-    const FitRun locked = run_fit_program(directory, "--chart locked/fit.svg probe.txt curve.csv", true);
+    const ProgramRun locked = run_fit_program(directory, "--chart locked/fit.svg probe.txt curve.csv", true);
     EXPECT_EQ(locked.status, 1);
     EXPECT_EQ(locked.standard_error, "temp1d-fit: locked/fit.svg: cannot be written: Permission denied\n");
     EXPECT_TRUE(fs::is_empty(directory / "locked"));
 }
 
 TEST_F(FitProgram, NothingIsWrittenOrReplacedWhenTheFitOrAnOutputFails) {
-    write_bytes(directory / "fitted.txt", "old parameters\n");
-    write_bytes(directory / "fit.svg", "old chart\n");
+    write_file(directory / "fitted.txt", "old parameters\n");
+    write_file(directory / "fit.svg", "old chart\n");
     write_curve("1,600\n2,600\n3,600\n");
-    const FitRun flat = run_fit_program(directory, "-o fitted.txt --chart fit.svg probe.txt curve.csv");
+    const ProgramRun flat = run_fit_program(directory, "-o fitted.txt --chart fit.svg probe.txt curve.csv");
     EXPECT_EQ(flat.status, 2);
-    EXPECT_EQ(read_bytes(directory / "fitted.txt"), "old parameters\n");
-    EXPECT_EQ(read_bytes(directory / "fit.svg"), "old chart\n");
+    EXPECT_EQ(read_file(directory / "fitted.txt"), "old parameters\n");
+    EXPECT_EQ(read_file(directory / "fit.svg"), "old chart\n");
 
     // A good fit whose parameter output cannot be written: the chart is
     // not written either, and no temporary file is left.
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 40)));
-    const FitRun unwritable = run_fit_program(directory, "-o no-such-dir/fitted.txt --chart fit.svg probe.txt curve.csv");
+    const ProgramRun unwritable = run_fit_program(directory, "-o no-such-dir/fitted.txt --chart fit.svg probe.txt curve.csv");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_EQ(unwritable.standard_error,
               "temp1d-fit: no-such-dir/fitted.txt: cannot be written: No such file or directory\n");
-    EXPECT_EQ(read_bytes(directory / "fit.svg"), "old chart\n");
+    EXPECT_EQ(read_file(directory / "fit.svg"), "old chart\n");
     EXPECT_EQ(directory_listing(directory),
               (std::vector<std::string>{"curve.csv", "fit.svg", "fitted.txt", "probe.txt"}));
 }

@@ -1,11 +1,6 @@
 #include "fit_test_support.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -45,47 +40,8 @@ FitProblem model_curve(const ParameterSet& parameters, ProbePosition position, i
     return problem;
 }
 
-fs::path make_fit_scratch_directory() {
-    std::string pattern = (fs::temp_directory_path() / "temp1d-fit-test-XXXXXX").string();
-    const char* made = ::mkdtemp(pattern.data());
-    if (made == nullptr) return {};
-    // Open to every user, so that the program can also run unprivileged here.
-    fs::permissions(made, fs::perms::all);
-    return fs::path(made);
-}
-
-void remove_fit_scratch_directory(const fs::path& directory) {
-    std::error_code ignored;
-    fs::remove_all(directory, ignored);
-}
-
-std::optional<std::string> read_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void write_bytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-FitRun run_fit_program(const fs::path& directory, const std::string& arguments, bool as_unprivileged_user) {
-    const fs::path out = directory / ".captured-stdout";
-    const fs::path err = directory / ".captured-stderr";
-    const std::string prefix = as_unprivileged_user ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const std::string command = "cd '" + directory.string() + "' && " + prefix + "'" + std::string(TEMP1D_FIT_BINARY) + "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    FitRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.standard_output = read_bytes(out).value_or("");
-    run.standard_error = read_bytes(err).value_or("");
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+ProgramRun run_fit_program(const fs::path& directory, const std::string& arguments, bool as_unprivileged_user) {
+    return run_binary(TEMP1D_FIT_BINARY, directory, arguments, as_unprivileged_user);
 }
 
 std::string probe_parameter_file(double coefficient, double run_length) {
@@ -103,11 +59,4 @@ std::string probe_parameter_file(double coefficient, double run_length) {
                   "%.17g %.17g duration of phase 1 and phase 2, s\r\n",
                   coefficient, run_length / 2.0, run_length / 2.0);
     return text;
-}
-
-std::vector<std::string> directory_listing(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }

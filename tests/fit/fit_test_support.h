@@ -1,13 +1,12 @@
 // Shared pieces of the fit tests: a quench probe, curves computed by the
-// model itself, and runs of the built program in scratch directories.
+// model itself, and runs of the built program.
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "fit/coefficient_search.h"
+#include "support/program_runner.h"
 
 // An Inconel probe of radius 6.25 mm quenched from 850 into a medium at 40,
 // with the given coefficient (as written in the parameter file) and run
@@ -19,26 +18,11 @@ ParameterSet probe_parameters(double coefficient, double run_length);
 // fit's own sampling.
 FitProblem model_curve(const ParameterSet& parameters, ProbePosition position, int count);
 
-struct FitRun {
-    int status = -1;
-    std::string standard_output;
-    std::string standard_error;
-};
-
-std::filesystem::path make_fit_scratch_directory();
-void remove_fit_scratch_directory(const std::filesystem::path& directory);
-
 // Runs temp1d-fit with `arguments` (already quoted for the shell) in
 // `directory`; with `as_unprivileged_user`, as user and group 65534 through
 // setpriv, so that file permissions apply even when the tests run as root.
-FitRun run_fit_program(const std::filesystem::path& directory, const std::string& arguments,
+ProgramRun run_fit_program(const std::filesystem::path& directory, const std::string& arguments,
                        bool as_unprivileged_user = false);
-
-std::optional<std::string> read_bytes(const std::filesystem::path& path);
-void write_bytes(const std::filesystem::path& path, const std::string& bytes);
 
 // The probe's parameter file text (CRLF line ends, comments after values).
 std::string probe_parameter_file(double coefficient, double run_length);
-
-// The files in `directory`, by name.
-std::vector<std::string> directory_listing(const std::filesystem::path& directory);

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "program_runner.h"
+#include "support/file_contents.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 

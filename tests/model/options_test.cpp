@@ -19,37 +19,14 @@
 #include "model/heat_model.h"
 #include "model/parameter_fields.h"
 #include "model/parameter_file.h"
-#include "program_runner.h"
+#include "support/file_contents.h"
+#include "support/parameter_texts.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string clean_file = "quench\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
-
-// Runs temp1d with `arguments` (already quoted for the shell) in `directory`,
-// standard output and error going to files.
-ProgramRun run_with(const fs::path& directory, const std::string& arguments) {
-    const fs::path capture = fs::temp_directory_path() / ("temp1d-options-" + directory.filename().string());
-    fs::create_directories(capture);
-    const std::string command = "cd '" + directory.string() + "' && '" + std::string(TEMP1D_BINARY) + "' " +
-                                arguments + " >'" + (capture / "out").string() + "' 2>'" +
-                                (capture / "err").string() + "'";
-    const int raw = std::system(command.c_str());
-    ProgramRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.standard_output = read_file(capture / "out").value_or("");
-    run.standard_error = read_file(capture / "err").value_or("");
-    fs::remove_all(capture);
-    return run;
-}
-
-std::vector<std::string> names_in(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct FileState {
     std::optional<std::string> bytes;
@@ -71,14 +48,7 @@ void expect_unchanged(const FileState& before, const fs::path& path) {
     EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec) << path;
 }
 
-class Options : public ::testing::Test {
-protected:
-    void SetUp() override { directory = make_scratch_directory("options"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
-    fs::path result() const { return directory / "temperat.txt"; }
-    fs::path directory;
-};
+class Options : public ScratchFolder {};
 
 TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
     struct Case {
@@ -93,9 +63,9 @@ TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ProgramRun run = run_with(directory, c.arguments);
+        const ProgramRun run = run_program_with(directory, c.arguments);
         EXPECT_EQ(run.status, c.status);
-        EXPECT_TRUE(names_in(directory).empty());
+        EXPECT_TRUE(directory_listing(directory).empty());
         if (c.on_standard_output) {
             EXPECT_FALSE(run.standard_output.empty());
             EXPECT_EQ(run.standard_error, "");
@@ -106,8 +76,8 @@ TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
             EXPECT_NE(run.standard_error.find("usage: temp1d"), std::string::npos);
         }
     }
-    EXPECT_EQ(run_with(directory, "--version").standard_output, "temp1d " + std::string(TEMP1D_VERSION) + "\n");
-    EXPECT_NE(run_with(directory, "--help").standard_output.find("--check"), std::string::npos);
+    EXPECT_EQ(run_program_with(directory, "--version").standard_output, "temp1d " + std::string(TEMP1D_VERSION) + "\n");
+    EXPECT_NE(run_program_with(directory, "--help").standard_output.find("--check"), std::string::npos);
 }
 
 TEST_F(Options, CommandLineIsParsed) {
@@ -132,7 +102,7 @@ TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
     const FileState parameters_before = state_of(param());
     const FileState result_before = state_of(result());
 
-    const ProgramRun warned = run_with(directory, "--check");
+    const ProgramRun warned = run_program_with(directory, "--check");
     EXPECT_EQ(warned.status, 1);
     EXPECT_NE(warned.standard_output.find("warning: line 6, column 6: medium temperature, phase 2"),
               std::string::npos)
@@ -141,7 +111,7 @@ TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
     expect_unchanged(parameters_before, param());
     expect_unchanged(result_before, result());
 
-    const ProgramRun json = run_with(directory, "--check --json");
+    const ProgramRun json = run_program_with(directory, "--check --json");
     EXPECT_EQ(json.status, 1);
     EXPECT_NE(json.standard_output.find("\"code\": \"truth_word\", \"parameter\": \"ambient_temperature_2\", "
                                         "\"line\": 6, \"column\": 6"),
@@ -149,10 +119,10 @@ TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
         << json.standard_output;
     expect_unchanged(parameters_before, param());
     expect_unchanged(result_before, result());
-    EXPECT_EQ(names_in(directory), (std::vector<std::string>{"DataInpTemp1d.txt", "temperat.txt"}));
+    EXPECT_EQ(directory_listing(directory), (std::vector<std::string>{"DataInpTemp1d.txt", "temperat.txt"}));
 
-    write_file(param(), clean_file);
-    const ProgramRun clean = run_with(directory, "--check");
+    write_file(param(), plain_parameters);
+    const ProgramRun clean = run_program_with(directory, "--check");
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.standard_output.find("warning:"), std::string::npos);
     expect_unchanged(result_before, result());
@@ -160,15 +130,15 @@ TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
 
 TEST_F(Options, CheckFailsAsARunWouldButCreatesNoFile) {
     // A missing file is not created.
-    const ProgramRun missing = run_with(directory, "--check");
+    const ProgramRun missing = run_program_with(directory, "--check");
     EXPECT_EQ(missing.status, 29);
     EXPECT_EQ(missing.standard_error, failure_report_line(29, "file not found", 217, param()));
-    EXPECT_TRUE(names_in(directory).empty());
+    EXPECT_TRUE(directory_listing(directory).empty());
 
     // A malformed or short file ends with the run's own report and status.
     for (const std::string& file : {std::string("q\n0\nabc\n"), std::string("q\n0\n0.05\n")}) {
         write_file(param(), file);
-        const ProgramRun check = run_with(directory, "--check");
+        const ProgramRun check = run_program_with(directory, "--check");
         const ProgramRun run = run_program(directory);
         EXPECT_EQ(check.status, run.status);
         EXPECT_EQ(check.standard_error, run.standard_error);
@@ -191,7 +161,7 @@ double json_value(const std::string& json, const std::string& key) {
 
 TEST_F(Options, CheckJsonParsesAndHoldsTheRunsValues) {
     write_file(param(), "q\n0\n0.0437\n1234.5\n850\n20 1e-3\n7800\n460\n45.25\n6.1 6.3\n");
-    const ProgramRun json = run_with(directory, "--check --json");
+    const ProgramRun json = run_program_with(directory, "--check --json");
     ASSERT_EQ(json.status, 0) << json.standard_output;
     write_file(directory / "report.json", json.standard_output);
     // Every documented key is there, and the document is JSON.
@@ -235,13 +205,13 @@ TEST_F(Options, CheckJsonParsesAndHoldsTheRunsValues) {
 TEST_F(Options, DirectoryOptionRunsInAnotherFolder) {
     const fs::path run_folder = directory / "case a";
     fs::create_directories(run_folder);
-    write_file(run_folder / "DataInpTemp1d.txt", clean_file);
-    const ProgramRun run = run_with(directory, "-C 'case a'");
+    write_file(run_folder / "DataInpTemp1d.txt", plain_parameters);
+    const ProgramRun run = run_program_with(directory, "-C 'case a'");
     EXPECT_EQ(run.status, 0);
     const ProgramRun plain = run_program(run_folder);
     ASSERT_EQ(plain.status, 0);
-    EXPECT_EQ(names_in(directory), std::vector<std::string>{"case a"});
-    const ProgramRun missing = run_with(directory, "--directory=nowhere");
+    EXPECT_EQ(directory_listing(directory), std::vector<std::string>{"case a"});
+    const ProgramRun missing = run_program_with(directory, "--directory=nowhere");
     EXPECT_EQ(missing.status, 29);
     EXPECT_EQ(missing.standard_error,
               failure_report_line(29, "file not found", 217, directory / "nowhere" / "DataInpTemp1d.txt"));

@@ -14,12 +14,10 @@
 #include <string>
 
 #include "model/parameter_file.h"
+#include "support/parameter_texts.h"
 
 namespace {
 
-// A well-formed file; each case below spoils one line of it.
-const std::string clean_file =
-    "quench\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
 
 CheckReport check_text(const std::string& text) {
     textio::FreeFormReader reader = textio::make_memory_reader(text);
@@ -109,7 +107,7 @@ TEST(ParameterCheck, AShiftedLineFlagsEveryLaterValue) {
 
 TEST(ParameterCheck, CleanFilesGiveNoWarning) {
     std::vector<std::string> files = {
-        clean_file,
+        plain_parameters,
         "q\n0        inner radius, m\n0.05 outer\n5000 h\n850 t0, C\n2*20 both phases\n7800\n460\n45\n6, 6\n",
         "q\r\n0\r\n0.05\r\n5000\r\n850\r\n20 20\r\n7800\r\n460\r\n45\r\n6 6\r\n",
     };
@@ -153,7 +151,7 @@ TEST(ParameterCheck, RunsWithoutStepsOrWithVeryManyAreWarnedAbout) {
 }
 
 TEST(ParameterCheck, ForecastFollowsTheRunsArithmetic) {
-    const CheckReport report = check_text(clean_file);
+    const CheckReport report = check_text(plain_parameters);
     const RunForecast& f = report.forecast;
     ParameterSet p;
     for (std::size_t i = 0; i < parameter_fields.size(); ++i) p.*parameter_fields[i].member = report.values[i].value;

@@ -10,23 +10,17 @@
 #include <cstring>
 #include <regex>
 
-#include "program_runner.h"
+#include "support/crlf_records.h"
+#include "support/file_contents.h"
+#include "support/parameter_texts.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string well_formed_parameters =
-    "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
-
-class ProgramFailures : public ::testing::Test {
-protected:
-    void SetUp() override { directory = make_scratch_directory("failure"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
-    fs::path result() const { return directory / "temperat.txt"; }
-    fs::path directory;
-};
+class ProgramFailures : public ScratchFolder {};
 
 TEST_F(ProgramFailures, MissingParameterFileIsCreatedEmptyAndEndsAtEndOfFile) {
     const ProgramRun run = run_program(directory);
@@ -61,18 +55,18 @@ TEST_F(ProgramFailures, MalformedValuesAreReportedForTheParameterUnit) {
 }
 
 TEST_F(ProgramFailures, ReadOnlyResultFileFailsAtTheFirstWriteAndStaysUnchanged) {
-    write_file(param(), well_formed_parameters);
+    write_file(param(), plain_parameters);
     write_file(result(), "old results\r\n");
     fs::permissions(result(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const ProgramRun run = run_program(directory, running_as_root());
     EXPECT_EQ(run.status, 47);
     EXPECT_EQ(run.standard_error, failure_report_line(47, "write to READONLY file", 314, result()));
     EXPECT_EQ(read_file(result()), "old results\r\n");
-    EXPECT_EQ(read_file(param()), well_formed_parameters);
+    EXPECT_EQ(read_file(param()), plain_parameters);
 }
 
 TEST_F(ProgramFailures, ReadOnlyParameterFileIsStillRead) {
-    write_file(param(), well_formed_parameters);
+    write_file(param(), plain_parameters);
     fs::permissions(param(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const ProgramRun run = run_program(directory, running_as_root());
     EXPECT_EQ(run.status, 0);
@@ -90,7 +84,7 @@ TEST_F(ProgramFailures, DirectoryWhereNothingCanBeCreatedGivesAccessDenied) {
     EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 217, param()));
 
     fs::permissions(directory, fs::perms::all);
-    write_file(param(), well_formed_parameters);
+    write_file(param(), plain_parameters);
     fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     run = run_program(directory, running_as_root());
@@ -106,7 +100,7 @@ TEST_F(ProgramFailures, DirectoriesStandingInForTheFilesAreRefused) {
     EXPECT_EQ(run.standard_error, failure_report_line(9, "permission to access file denied", 217, param()));
 
     fs::remove(param());
-    write_file(param(), well_formed_parameters);
+    write_file(param(), plain_parameters);
     fs::create_directory(result());
     run = run_program(directory);
     EXPECT_EQ(run.status, 9);
@@ -128,7 +122,7 @@ TEST_F(ProgramFailures, FullPathLongerThan255CharactersIsAFileNameError) {
 
 TEST_F(ProgramFailures, TooManyOpenFilesIsAnOpenFailureWithoutSystemText) {
     if (!TEMP1D_STATIC_BINARY) GTEST_SKIP() << "a dynamically linked program cannot even load with 3 descriptors";
-    write_file(param(), well_formed_parameters);
+    write_file(param(), plain_parameters);
     const ProgramRun run = run_program(directory, false, "ulimit -n 3;");
     EXPECT_EQ(run.status, 30);
     EXPECT_EQ(run.standard_error, failure_report_line(30, "open failure", 217, param()));
@@ -239,7 +233,7 @@ TEST_F(ProgramFailures, FolderUnderAParentTheUserCannotSearchIsStillUsable) {
     const fs::path folder = parent / "shared";
     fs::create_directories(folder);
     fs::permissions(folder, fs::perms::all);
-    write_file(folder / "DataInpTemp1d.txt", well_formed_parameters);
+    write_file(folder / "DataInpTemp1d.txt", plain_parameters);
     fs::permissions(folder / "DataInpTemp1d.txt", fs::perms::all);
     fs::permissions(parent, fs::perms::owner_all);
 

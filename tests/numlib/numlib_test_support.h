@@ -8,6 +8,7 @@
 
 #include "numlib/error_state.h"
 #include "numlib/numlib.h"
+#include "support/crlf_records.h"
 #include "textio/file_channel.h"
 
 #include <gtest/gtest.h>
@@ -46,14 +47,6 @@ inline constexpr int library_stop = static_cast<int>(textio::status_library_stop
 {
     write_marker(marker);
     textio::stop_program(0);
-}
-
-// Each line followed by CR LF.
-inline std::string records(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines) out += line + "\r\n";
-    return out;
 }
 
 inline std::string pending_message()

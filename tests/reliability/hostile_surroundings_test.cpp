@@ -10,8 +10,11 @@
 
 #include <string>
 
-#include "measured_run.h"
-#include "program_runner.h"
+#include "support/file_contents.h"
+#include "support/measured_run.h"
+#include "support/parameter_texts.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 #include "textio/failure_report.h"
 
 namespace fs = std::filesystem;
@@ -21,8 +24,6 @@ constexpr int library_stop = static_cast<int>(textio::status_library_stop);
 
 namespace {
 
-const std::string plain_parameters = "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
-
 // Conductivity 0 and a vanishing heat capacity leave every conduction and
 // capacity term 0 (the products underflow): the first column of the system
 // is all zero and the first pivot is exactly zero.
@@ -31,14 +32,7 @@ const std::string singular_parameters = "t\n0\n1e-150\n100\n20\n20 20\n1e-60\n1e
 const std::string result_header = " Time,s              tc               tpov\r\n"
                                   "******************************************\r\n";
 
-class HostileSurroundings : public ::testing::Test {
-protected:
-    void SetUp() override { directory = make_scratch_directory("hostile"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
-    fs::path result() const { return directory / "temperat.txt"; }
-    fs::path directory;
-};
+class HostileSurroundings : public ScratchFolder {};
 
 TEST_F(HostileSurroundings, ZeroPivotStopsWithTheLibraryReportAndKeepsTheClosedResultFile) {
     write_file(param(), singular_parameters);

@@ -16,7 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "program_runner.h"
+#include "support/file_contents.h"
+#include "support/parameter_texts.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 #include "textio/failure_report.h"
 
 namespace fs = std::filesystem;
@@ -70,12 +73,7 @@ std::string file_start(const fs::path& path, std::size_t size) {
     return bytes;
 }
 
-class InterruptedRuns : public ::testing::Test {
-protected:
-    void SetUp() override { directory = make_scratch_directory("interrupt"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path directory;
-};
+class InterruptedRuns : public ScratchFolder {};
 
 TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessByThatSignal) {
     const auto run_started = std::chrono::steady_clock::now();
@@ -164,7 +162,7 @@ TEST_F(InterruptedRuns, InterruptionWhileTheParametersAreReadLeavesTheOldResultA
     ::kill(pid, SIGTERM);
     {
         std::ofstream writer(feed, std::ios::binary);
-        writer << "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
+        writer << plain_parameters;
     }
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -177,18 +175,10 @@ TEST_F(InterruptedRuns, InterruptionWhileTheParametersAreReadLeavesTheOldResultA
     EXPECT_EQ(read_file(result), "old results\r\n");
 }
 
-class SharedFolder : public ::testing::Test {
-protected:
-    void SetUp() override { directory = make_scratch_directory("shared"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
-    fs::path result() const { return directory / "temperat.txt"; }
-    fs::path directory;
-};
+class SharedFolder : public ScratchFolder {};
 
 TEST_F(SharedFolder, ResultFileLockedByAnotherRunIsLeftAloneWithItsOwnStatus) {
-    const std::string parameters = "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
-    write_file(param(), parameters);
+    write_file(param(), plain_parameters);
     write_file(result(), "another run's records\r\n");
     const int holder = ::open(result().c_str(), O_RDWR);
     ASSERT_GE(holder, 0);
@@ -200,7 +190,7 @@ TEST_F(SharedFolder, ResultFileLockedByAnotherRunIsLeftAloneWithItsOwnStatus) {
     EXPECT_EQ(run.standard_error, "temp1d: " + result().string() + " is in use by another run\r\n");
     EXPECT_EQ(run.standard_output, "");
     EXPECT_EQ(read_file(result()), "another run's records\r\n");
-    EXPECT_EQ(read_file(param()), parameters);
+    EXPECT_EQ(read_file(param()), plain_parameters);
 
     // With the lock released the run goes ahead.
     EXPECT_EQ(run_program(directory).status, 0);

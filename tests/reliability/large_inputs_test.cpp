@@ -9,8 +9,11 @@
 #include <iostream>
 #include <string>
 
-#include "measured_run.h"
-#include "program_runner.h"
+#include "support/file_contents.h"
+#include "support/measured_run.h"
+#include "support/parameter_texts.h"
+#include "support/program_runner.h"
+#include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +23,7 @@ namespace {
 // inputs: a reader that held a line, a token or the file would exceed it.
 constexpr long memory_bound_kib = 64 * 1024;
 
-const std::string plain_parameters = "title\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n";
-
-class LargeInputs : public ::testing::Test {
+class LargeInputs : public ScratchFolder {
 protected:
     static void SetUpTestSuite() {
         const fs::path directory = make_scratch_directory("reference");
@@ -33,10 +34,6 @@ protected:
         remove_scratch_directory(directory);
         ASSERT_NE(reference_result.find(" dTmax="), std::string::npos);
     }
-
-    void SetUp() override { directory = make_scratch_directory("large"); }
-    void TearDown() override { remove_scratch_directory(directory); }
-    fs::path param() const { return directory / "DataInpTemp1d.txt"; }
 
     // Runs the program and checks that it wrote the reference result within
     // the memory bound.

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/crlf_records.h"
 #include "textio/file_channel.h"
 
 namespace {
@@ -360,20 +361,11 @@ const std::string well_formed_parameters =
 const Values well_formed_values = {{},      {0.0},    {0.05},   {50.0}, {20.0},
                                    {300.0, 20.0}, {7800.0}, {460.0}, {45.0}, {600.0, 1200.0}};
 
-std::string with_crlf(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 TEST(FreeFormParameterFile, WellFormedFile) {
     ReadsResult result = run_reads(well_formed_parameters, parameter_reads);
     EXPECT_EQ(result.outcome, ReadOutcome::ok);
     EXPECT_EQ(result.values, well_formed_values);
-    EXPECT_EQ(run_reads(with_crlf(well_formed_parameters), parameter_reads).values, well_formed_values);
+    EXPECT_EQ(run_reads(crlf(well_formed_parameters), parameter_reads).values, well_formed_values);
 }
 
 TEST(FreeFormParameterFile, SingleNumberOnTheAmbientLineShiftsTheRest) {
@@ -413,7 +405,7 @@ struct ChunkCase {
 std::vector<ChunkCase> chunk_cases() {
     return {
         {well_formed_parameters, parameter_reads},
-        {with_crlf(well_formed_parameters), parameter_reads},
+        {crlf(well_formed_parameters), parameter_reads},
         {"1\r\n\r\n\r\n2\r\n3\r4\r\n5", {1, 1, 1, 1}},
         {"123456789.125e-3 -98765.4321D+2\r\n2*0.5 ,, 3\r\n", {2, 4}},
         {"skip this long title line with 1 2 3\r\nT .false. 7\r\n", {0, 3}},

@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+#include "support/file_contents.h"
+#include "support/scratch_folder.h"
 #include "textio/file_channel.h"
 #include "textio/posix_file.h"
 
@@ -19,24 +21,19 @@ namespace fs = std::filesystem;
 namespace {
 
 // Runs the test body in a fresh scratch directory as the working directory.
-class InScratchDirectory : public ::testing::Test {
+class InScratchDirectory : public ScratchFolder {
 protected:
     void SetUp() override {
+        ScratchFolder::SetUp();
         previous = fs::current_path();
-        directory = fs::temp_directory_path() / ("temp1d-units-" + std::to_string(::getpid()));
-        fs::create_directories(directory);
         fs::current_path(directory);
     }
     void TearDown() override {
         fs::current_path(previous);
-        fs::remove_all(directory);
+        ScratchFolder::TearDown();
     }
-    static std::string contents(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string contents(const fs::path& path) { return read_file(path).value_or(""); }
     fs::path previous;
-    fs::path directory;
 };
 
 TEST_F(InScratchDirectory, EveryUnitNumberStaysConnectedOnceOpened) {

@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "program_runner.h"
+#include "file_contents.h"
 
 namespace fs = std::filesystem;
 
