@@ -48,7 +48,6 @@ protected:
     }
 
     static std::string reference_result;
-    fs::path directory;
 };
 
 std::string LargeInputs::reference_result;
