@@ -7,6 +7,8 @@
 #include "model/parameter_file.h"
 #include "textio/file_channel.h"
 
+using namespace model;
+
 int main() {
     const ParameterSet parameters = read_parameter_file();
     static HeatModel model;

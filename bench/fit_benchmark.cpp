@@ -10,6 +10,9 @@
 #include "fit/coefficient_search.h"
 #include "fit/model_sampling.h"
 
+using namespace model;
+using namespace fit;
+
 namespace {
 
 ParameterSet probe(double coefficient) {

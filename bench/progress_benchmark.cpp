@@ -7,6 +7,8 @@
 #include "model/heat_model.h"
 #include "model/progress.h"
 
+using namespace model;
+
 namespace {
 
 constexpr int steps_per_iteration = 1000;

@@ -11,6 +11,8 @@
 #include "numlib/numlib.h"
 #include "textio/file_channel.h"
 
+using namespace model;
+
 namespace {
 
 // The steel wire of the long benchmark run: radius 2 mm, furnace at 900.

@@ -3,13 +3,15 @@
 #include <cmath>
 #include <limits>
 
+namespace fit {
+
 namespace {
 
 // Evaluations of the sum of squared residuals as a function of the natural
 // logarithm of the coefficient.
 struct Objective {
     const FitProblem& problem;
-    ParameterSet parameters;
+    model::ParameterSet parameters;
     std::vector<double> values = {};
     int runs = 0;
     int steps = 0;
@@ -199,3 +201,5 @@ FitResult fit_coefficient(const FitProblem& problem) {
     result.model_runs = objective.runs;
     return result;
 }
+
+}  // namespace fit

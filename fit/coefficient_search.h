@@ -8,12 +8,14 @@
 #include "fit/model_sampling.h"
 #include "model/heat_model.h"
 
+namespace fit {
+
 // The search range of the coefficient, W/(m2 K).
 inline constexpr double lowest_coefficient = 1e-3;
 inline constexpr double highest_coefficient = 1e7;
 
 struct FitProblem {
-    ParameterSet parameters;  // every value but the coefficient is used as given
+    model::ParameterSet parameters;  // every value but the coefficient is used as given
     ProbePosition position = ProbePosition::centre;
     std::vector<double> times;  // the measured points inside the window, ascending
     std::vector<double> temperatures;
@@ -40,3 +42,5 @@ FitResult fit_coefficient(const FitProblem& problem);
 // degrees of freedom (at least 1), from the Cornish-Fisher expansion about
 // the normal quantile; within 1 % for 2 degrees and closer above.
 double student_t_95(int degrees);
+
+}  // namespace fit

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace fit {
+
 namespace {
 
 std::string number(double value) {
@@ -19,7 +21,7 @@ std::string select_window(const MeasuredCurve& curve, const std::string& curve_f
     problem.times.clear();
     problem.temperatures.clear();
     lines.clear();
-    const ParameterSet& p = problem.parameters;
+    const model::ParameterSet& p = problem.parameters;
     const double run_end = p.first_phase_duration + p.second_phase_duration;
     for (std::size_t i = 0; i < curve.time.size(); ++i) {
         if (curve.time[i] < from || curve.time[i] > to) continue;
@@ -44,7 +46,7 @@ std::string select_window(const MeasuredCurve& curve, const std::string& curve_f
 }
 
 std::string refusal_of_curve(const FitProblem& problem, const std::string& curve_file) {
-    const ParameterSet& p = problem.parameters;
+    const model::ParameterSet& p = problem.parameters;
     // The media the fitted points see: phase 2 only matters when a point
     // lies after the switch.
     const bool second_phase_seen = problem.times.back() > p.first_phase_duration;
@@ -83,3 +85,5 @@ std::string refusal_of_curve(const FitProblem& problem, const std::string& curve
     }
     return {};
 }
+
+}  // namespace fit

@@ -8,6 +8,8 @@
 #include "fit/coefficient_search.h"
 #include "fit/measured_curve.h"
 
+namespace fit {
+
 // The points of `curve` with from <= time <= to, into problem.times and
 // problem.temperatures, with their file lines in `lines`.  Returns a message
 // naming `curve_file` when the window holds fewer than three points or a
@@ -19,3 +21,5 @@ std::string select_window(const MeasuredCurve& curve, const std::string& curve_f
 // string: the medium is at the initial temperature, the curve is flat, or it
 // moves away from the medium's temperature.
 std::string refusal_of_curve(const FitProblem& problem, const std::string& curve_file);
+
+}  // namespace fit

@@ -6,6 +6,8 @@
 
 #include "fit/fit_parameters.h"
 
+namespace fit {
+
 namespace {
 
 constexpr int width = 900;
@@ -163,3 +165,5 @@ std::string fit_chart_svg(const FitChartInput& in) {
     svg += "</svg>\n";
     return svg;
 }
+
+}  // namespace fit

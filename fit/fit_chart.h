@@ -8,6 +8,8 @@
 #include "fit/coefficient_search.h"
 #include "fit/model_sampling.h"
 
+namespace fit {
+
 struct FitChartInput {
     const FitProblem* problem = nullptr;
     const FitResult* result = nullptr;
@@ -16,3 +18,5 @@ struct FitChartInput {
 };
 
 std::string fit_chart_svg(const FitChartInput& input);
+
+}  // namespace fit

@@ -34,7 +34,7 @@ constexpr int status_bad_input = 2;
 constexpr int status_output_failed = 1;
 
 struct Options {
-    ProbePosition position = ProbePosition::centre;
+    fit::ProbePosition position = fit::ProbePosition::centre;
     double from = 0.0;
     double to = std::numeric_limits<double>::infinity();
     bool json = false;
@@ -81,8 +81,8 @@ int parse_options(int argc, char** argv, Options& options) {
         } else if (argument == "--position") {
             if (!has_value) return usage_error("--position needs centre or surface");
             const std::string_view value = argv[++i];
-            if (value == "centre") options.position = ProbePosition::centre;
-            else if (value == "surface") options.position = ProbePosition::surface;
+            if (value == "centre") options.position = fit::ProbePosition::centre;
+            else if (value == "surface") options.position = fit::ProbePosition::surface;
             else return usage_error("--position must be centre or surface, not \"" + std::string(value) + "\"");
         } else if (argument == "--from" || argument == "--to") {
             if (!has_value) return usage_error(std::string(argument) + " needs a time in seconds");
@@ -111,13 +111,13 @@ int parse_options(int argc, char** argv, Options& options) {
 int run_fit(const Options& options) {
     const auto started = std::chrono::steady_clock::now();
 
-    const FitParameters fit_parameters = read_fit_parameters(options.parameter_file);
+    const fit::FitParameters fit_parameters = fit::read_fit_parameters(options.parameter_file);
     if (!fit_parameters.error.empty()) {
         // The same report line as the simulation program's.
         std::fputs(fit_parameters.error.c_str(), stderr);
         return status_bad_input;
     }
-    if (const std::string refusal = refusal_of_parameters(fit_parameters.parameters); !refusal.empty()) {
+    if (const std::string refusal = fit::refusal_of_parameters(fit_parameters.parameters); !refusal.empty()) {
         return complain(options.parameter_file + ": cannot fit: " + refusal);
     }
     if (!options.fitted_parameters.empty() && !fit_parameters.coefficient_rewritable) {
@@ -125,64 +125,64 @@ int run_fit(const Options& options) {
                         ": the heat-transfer coefficient is not written as a plain number; -o cannot rewrite it");
     }
 
-    const CurveReading reading = read_measured_curve(options.curve_file);
+    const fit::CurveReading reading = fit::read_measured_curve(options.curve_file);
     if (!reading.error.empty()) return complain(reading.error);
 
-    FitProblem problem;
+    fit::FitProblem problem;
     problem.parameters = fit_parameters.parameters;
     problem.position = options.position;
     std::vector<int> lines;
     if (const std::string message =
-            select_window(reading.curve, options.curve_file, options.from, options.to, problem, lines);
+            fit::select_window(reading.curve, options.curve_file, options.from, options.to, problem, lines);
         !message.empty()) {
         return complain(message);
     }
-    if (const std::string refusal = refusal_of_curve(problem, options.curve_file); !refusal.empty()) {
+    if (const std::string refusal = fit::refusal_of_curve(problem, options.curve_file); !refusal.empty()) {
         return complain(refusal);
     }
 
-    const FitResult result = fit_coefficient(problem);
-    FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
+    const fit::FitResult result = fit::fit_coefficient(problem);
+    fit::FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
     if (result.on_boundary) {
         report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        const std::string text = options.json ? fit_report_json(report) : fit_report_text(report);
+        const std::string text = options.json ? fit::fit_report_json(report) : fit::fit_report_text(report);
         std::fwrite(text.data(), 1, text.size(), stdout);
-        return complain(options.curve_file + ": " + boundary_notice(result) + "; nothing written");
+        return complain(options.curve_file + ": " + fit::boundary_notice(result) + "; nothing written");
     }
 
-    std::vector<PendingOutput> outputs;
+    std::vector<fit::PendingOutput> outputs;
     if (!options.fitted_parameters.empty()) {
         outputs.push_back({options.fitted_parameters, {}});
         const std::string message =
-            stage_output(outputs.back(), rewrite_coefficient(fit_parameters, result.coefficient));
+            fit::stage_output(outputs.back(), fit::rewrite_coefficient(fit_parameters, result.coefficient));
         if (!message.empty()) {
-            discard_outputs(outputs);
+            fit::discard_outputs(outputs);
             std::fprintf(stderr, "temp1d-fit: %s\n", message.c_str());
             return status_output_failed;
         }
     }
     if (!options.chart.empty()) {
-        ParameterSet fitted = problem.parameters;
+        model::ParameterSet fitted = problem.parameters;
         fitted.heat_transfer_coefficient = result.coefficient;
-        RecordSink records;
+        fit::RecordSink records;
         records.until = problem.times.back();
-        run_model_into(fitted, problem.position, records);
-        const FitChartInput chart{&problem, &result, &records, options.curve_file};
+        fit::run_model_into(fitted, problem.position, records);
+        const fit::FitChartInput chart{&problem, &result, &records, options.curve_file};
         outputs.push_back({options.chart, {}});
-        const std::string message = stage_output(outputs.back(), fit_chart_svg(chart));
+        const std::string message = fit::stage_output(outputs.back(), fit::fit_chart_svg(chart));
         if (!message.empty()) {
-            discard_outputs(outputs);
+            fit::discard_outputs(outputs);
             std::fprintf(stderr, "temp1d-fit: %s\n", message.c_str());
             return status_output_failed;
         }
     }
-    if (const std::string message = commit_outputs(outputs); !message.empty()) {
+    if (const std::string message = fit::commit_outputs(outputs); !message.empty()) {
         std::fprintf(stderr, "temp1d-fit: %s\n", message.c_str());
         return status_output_failed;
     }
 
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const std::string text = options.json ? fit_report_json(report) : fit_report_text(report);
+    const std::string text = options.json ? fit::fit_report_json(report) : fit::fit_report_text(report);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : status_output_failed;
 }

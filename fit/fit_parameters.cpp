@@ -13,6 +13,8 @@
 #include "textio/failure_report.h"
 #include "textio/free_form_reader.h"
 
+namespace fit {
+
 namespace {
 
 std::string absolute_path(const std::string& path) {
@@ -23,7 +25,7 @@ std::string absolute_path(const std::string& path) {
 
 // The failure report exactly as the simulation program writes it.
 std::string report_line(int number, const std::string& full_path, int os_error) {
-    return textio::failure_report_text(number, parameter_file_unit, full_path, os_error);
+    return textio::failure_report_text(number, model::parameter_file_unit, full_path, os_error);
 }
 
 bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/' || c == '\n' || c == '\r'; }
@@ -63,7 +65,7 @@ FitParameters parse_fit_parameters(std::string text, const std::string& full_pat
     FitParameters fit;
     fit.text = std::move(text);
     textio::FreeFormReader reader = textio::make_memory_reader(fit.text);
-    const textio::ReadOutcome outcome = read_parameter_set(reader, fit.parameters);
+    const textio::ReadOutcome outcome = model::read_parameter_set(reader, fit.parameters);
     if (outcome != textio::ReadOutcome::ok) {
         fit.error = report_line(textio::failure_number_of(outcome), full_path, 0);
         return fit;
@@ -105,7 +107,7 @@ FitParameters read_fit_parameters(const std::string& path) {
 // system always finds a nonzero pivot, so the solver never records its zero
 // pivot error and never stops the process in a fit.  The step limit keeps a
 // single run, and the memory and time of a fit, bounded.
-std::string refusal_of_parameters(const ParameterSet& p) {
+std::string refusal_of_parameters(const model::ParameterSet& p) {
     const std::array<std::pair<double, const char*>, 8> finite_values{{
         {p.inner_radius, "the inner radius (line 2)"},
         {p.outer_radius, "the outer radius (line 3)"},
@@ -133,7 +135,7 @@ std::string refusal_of_parameters(const ParameterSet& p) {
     if (!(p.first_phase_duration + p.second_phase_duration > 0.0)) {
         return "the run has no length: the phase durations (line 10) add up to 0";
     }
-    const ModelSetup setup = derive_model_setup(p);
+    const model::ModelSetup setup = model::derive_model_setup(p);
     if (!positive_finite(setup.volumetric_heat_capacity) || !positive_finite(setup.diffusivity) ||
         !positive_finite(setup.element_length) || !positive_finite(setup.reference_step) ||
         !positive_finite(setup.total_time)) {
@@ -147,6 +149,8 @@ std::string refusal_of_parameters(const ParameterSet& p) {
     return {};
 }
 
-double effective_coefficient(const ParameterSet& p, double coefficient) {
+double effective_coefficient(const model::ParameterSet& p, double coefficient) {
     return ((coefficient * 2.0) * p.outer_radius) / (p.outer_radius - p.inner_radius);
 }
+
+}  // namespace fit

@@ -8,11 +8,13 @@
 
 #include "model/heat_model.h"
 
+namespace fit {
+
 // The largest number of time steps a run of the fit may need.
 inline constexpr std::int32_t fit_step_limit = 10'000'000;
 
 struct FitParameters {
-    ParameterSet parameters;
+    model::ParameterSet parameters;
     std::string text;                 // the file's bytes, for the rewrite
     std::size_t coefficient_begin = 0;  // the coefficient's token in `text`
     std::size_t coefficient_end = 0;
@@ -30,8 +32,10 @@ FitParameters parse_fit_parameters(std::string text, const std::string& full_pat
 
 // Why the parameters cannot be fitted, or an empty string.  The
 // heat-transfer coefficient is not looked at: the fit supplies it.
-std::string refusal_of_parameters(const ParameterSet& parameters);
+std::string refusal_of_parameters(const model::ParameterSet& parameters);
 
 // The coefficient the model really simulates for a given one: twice the
 // given value, scaled by R / (R - inner radius) for a nonzero inner radius.
-double effective_coefficient(const ParameterSet& parameters, double coefficient);
+double effective_coefficient(const model::ParameterSet& parameters, double coefficient);
+
+}  // namespace fit

@@ -5,6 +5,8 @@
 
 #include "fit/fit_parameters.h"
 
+namespace fit {
+
 namespace {
 
 std::string format(const char* pattern, double value) {
@@ -54,7 +56,7 @@ std::string boundary_notice(const FitResult& result) {
 std::string fit_report_text(const FitReportInput& in) {
     const FitProblem& problem = *in.problem;
     const FitResult& result = *in.result;
-    const ParameterSet& p = problem.parameters;
+    const model::ParameterSet& p = problem.parameters;
     std::string out;
     out += "curve: " + in.curve_file + ", " + std::to_string(problem.times.size()) + " points from " +
            format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
@@ -81,7 +83,7 @@ std::string fit_report_text(const FitReportInput& in) {
 std::string fit_report_json(const FitReportInput& in) {
     const FitProblem& problem = *in.problem;
     const FitResult& result = *in.result;
-    const ParameterSet& p = problem.parameters;
+    const model::ParameterSet& p = problem.parameters;
     std::string out = "{\n";
     out += "  \"curve\": " + json_string(in.curve_file) + ",\n";
     out += "  \"position\": \"" + std::string(position_name(problem.position)) + "\",\n";
@@ -105,3 +107,5 @@ std::string fit_report_json(const FitReportInput& in) {
     out += "}\n";
     return out;
 }
+
+}  // namespace fit

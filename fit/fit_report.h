@@ -6,6 +6,8 @@
 #include "fit/coefficient_search.h"
 #include "fit/measured_curve.h"
 
+namespace fit {
+
 struct FitReportInput {
     const FitProblem* problem = nullptr;
     const FitResult* result = nullptr;
@@ -19,3 +21,5 @@ std::string fit_report_json(const FitReportInput& input);
 
 // The notice for a minimum on an end of the search range.
 std::string boundary_notice(const FitResult& result);
+
+}  // namespace fit

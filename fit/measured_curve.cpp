@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace fit {
+
 namespace {
 
 std::string at_line(std::string_view file_name, int line) {
@@ -157,3 +159,5 @@ CurveReading read_measured_curve(const std::string& path) {
     }
     return parse_measured_curve(bytes.str(), path);
 }
+
+}  // namespace fit

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace fit {
+
 struct MeasuredCurve {
     std::vector<double> time;
     std::vector<double> temperature;
@@ -29,3 +31,5 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
 
 // Reads and parses the file; an unreadable file is reported in `error`.
 CurveReading read_measured_curve(const std::string& path);
+
+}  // namespace fit

@@ -3,26 +3,28 @@
 #include <algorithm>
 #include <cmath>
 
+namespace fit {
+
 namespace {
 
-double at_position(const StepRecord& record, ProbePosition position) {
+double at_position(const model::StepRecord& record, ProbePosition position) {
     return position == ProbePosition::centre ? record.tc : record.tpov;
 }
 
 }  // namespace
 
-std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition position, SampleSink& sink) {
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink) {
     // The model's state lives in this frame only: each run starts from a
     // fresh set-up and shares nothing with the runs before it.
-    HeatModel model;
-    set_up_model(model, parameters);
+    model::HeatModel model;
+    model::set_up_model(model, parameters);
     const std::size_t count = sink.times.size();
     std::size_t next = 0;
     double previous_time = 0.0;
     double previous_value = parameters.initial_temperature;
     std::int32_t steps = 0;
     while (next < count && steps < model.setup.step_count) {
-        const StepRecord record = take_time_step(model);
+        const model::StepRecord record = model::take_time_step(model);
         ++steps;
         const double end_time = record.time + model.setup.time_step;
         const double value = at_position(record, position);
@@ -38,9 +40,9 @@ std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition positi
     return steps;
 }
 
-std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition position, RecordSink& sink) {
-    HeatModel model;
-    set_up_model(model, parameters);
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, RecordSink& sink) {
+    model::HeatModel model;
+    model::set_up_model(model, parameters);
     sink.time.assign(1, 0.0);
     sink.temperature.assign(1, parameters.initial_temperature);
     const double steps_needed = std::ceil(sink.until / model.setup.time_step);
@@ -50,7 +52,7 @@ std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition positi
     std::int32_t steps = 0;
     bool reached = false;
     while (steps < model.setup.step_count && !reached) {
-        const StepRecord record = take_time_step(model);
+        const model::StepRecord record = model::take_time_step(model);
         ++steps;
         const double end_time = record.time + model.setup.time_step;
         reached = end_time >= sink.until;
@@ -61,3 +63,5 @@ std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition positi
     }
     return steps;
 }
+
+}  // namespace fit

@@ -9,6 +9,8 @@
 
 #include "model/heat_model.h"
 
+namespace fit {
+
 enum class ProbePosition { centre, surface };
 
 // Receives the model's temperature at the given times (ascending, not
@@ -35,5 +37,7 @@ struct RecordSink {
 
 // Runs the model for `parameters` and fills the sink; returns the number of
 // steps taken.  The parameters must have passed refusal_of_parameters.
-std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition position, SampleSink& sink);
-std::int32_t run_model_into(const ParameterSet& parameters, ProbePosition position, RecordSink& sink);
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink);
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, RecordSink& sink);
+
+}  // namespace fit

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace fit {
+
 namespace {
 
 // Closes the descriptor when the staging ends, whichever way.
@@ -86,3 +88,5 @@ void discard_outputs(std::vector<PendingOutput>& outputs) {
         output.temporary.clear();
     }
 }
+
+}  // namespace fit

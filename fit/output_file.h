@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace fit {
+
 struct PendingOutput {
     std::string target;
     std::string temporary;  // empty until written
@@ -21,3 +23,5 @@ std::string commit_outputs(std::vector<PendingOutput>& outputs);
 
 // Removes every staged file.
 void discard_outputs(std::vector<PendingOutput>& outputs);
+
+}  // namespace fit

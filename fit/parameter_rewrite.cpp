@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace fit {
+
 std::string coefficient_text(double coefficient) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.10g", coefficient);
@@ -26,3 +28,5 @@ std::string rewrite_coefficient(const FitParameters& fit, double coefficient) {
     out += text.substr(rest);
     return out;
 }
+
+}  // namespace fit

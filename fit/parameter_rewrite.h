@@ -7,8 +7,12 @@
 
 #include "fit/fit_parameters.h"
 
+namespace fit {
+
 // The number as written into the file: ten significant digits.
 std::string coefficient_text(double coefficient);
 
 // The rewritten file text.  Needs fit.coefficient_rewritable.
 std::string rewrite_coefficient(const FitParameters& fit, double coefficient);
+
+}  // namespace fit

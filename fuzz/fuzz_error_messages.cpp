@@ -43,7 +43,7 @@
 
 namespace {
 
-using numlib_internal::ErrorState;
+using numlib::detail::ErrorState;
 
 constexpr int report_unit = 97;
 constexpr std::size_t longest_line = 78;
@@ -189,7 +189,7 @@ std::string take_printed() {
     return printed;
 }
 
-std::string displayed_name(const numlib_internal::RoutineName& stored) {
+std::string displayed_name(const numlib::detail::RoutineName& stored) {
     std::string name(stored.data(), stored.size());
     if (name[0] >= 'a' && name[0] <= 'z' && name[1] >= 'A' && name[1] <= 'Z') name[0] = upper(name[0]);
     return name;
@@ -283,8 +283,8 @@ void check_report(const std::string& printed, const DueReport& due) {
 // ---------------------------------------------------------------------------
 
 void run_program(Input& input) {
-    ErrorState& state = numlib_internal::the_error_state;
-    numlib_internal::initialise_error_state(state);
+    ErrorState& state = numlib::detail::the_error_state;
+    numlib::detail::initialise_error_state(state);
     Model model;
     take_printed();
 
@@ -356,7 +356,7 @@ void run_program(Input& input) {
                 const int type = state.error_type[level];
                 const bool print_due = state.print_flag[type] == 1 && state.is_user_level[level - 1];
                 const DueReport due = due_report(state, model);
-                const numlib_internal::RoutineName& stored = state.routine_name[level];
+                const numlib::detail::RoutineName& stored = state.routine_name[level];
                 std::string name(stored.data(), stored.size());
                 const std::uint8_t form = input.byte() % 3;
                 if (form == 1) name.erase(name.find_last_not_of(' ') + 1);
@@ -375,7 +375,7 @@ void run_program(Input& input) {
             }
             case 5: {
                 const DueReport due = due_report(state, model);
-                numlib_internal::print_error_report();
+                numlib::detail::print_error_report();
                 const std::string printed = take_printed();
                 if (due.message.empty()) {
                     require(printed.empty(), "a report was printed without a pending message");

@@ -42,6 +42,8 @@
 #include "numlib/numlib.h"
 #include "textio/file_channel.h"
 
+using namespace model;
+
 namespace {
 
 constexpr std::int32_t step_cap = 200;
@@ -67,7 +69,7 @@ bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == s
 // zero pivot was met.
 template <typename Work>
 bool under_harness_level(Work work) {
-    numlib_internal::ErrorState& state = numlib_internal::the_error_state;
+    numlib::detail::ErrorState& state = numlib::detail::the_error_state;
     E1PSH(harness_name);
     const int level = state.current_level;
     work();
@@ -154,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 &parameters.second_phase_duration};
     for (int i = 0; i < 11; ++i) std::memcpy(fields[i], bytes + 8 * i, 8);
 
-    numlib_internal::initialise_error_state(numlib_internal::the_error_state);
+    numlib::detail::initialise_error_state(numlib::detail::the_error_state);
 
     HeatModel looped;
     set_up_model(looped, parameters);

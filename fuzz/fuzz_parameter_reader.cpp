@@ -35,6 +35,8 @@
 #include "model/parameter_file.h"
 #include "textio/free_form_reader.h"
 
+using namespace model;
+
 namespace {
 
 using textio::ReadOutcome;

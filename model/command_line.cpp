@@ -12,6 +12,8 @@
 #error "TEMP1D_VERSION must be defined by the build (the project version)"
 #endif
 
+namespace model {
+
 namespace {
 
 constexpr std::string_view usage_line =
@@ -128,3 +130,5 @@ int act_on_command_line(const CommandLine& command) {
     }
     return -1;
 }
+
+}  // namespace model

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace model {
+
 enum class ProgramAction {
     run,          // read the parameter file and simulate
     check,        // read the parameter file and report, without running
@@ -40,3 +42,5 @@ CommandLine parse_command_line(std::span<const char* const> arguments);
 // folder that cannot be entered ends the program with the failure report an
 // open of the parameter file there would give) and returns -1.
 int act_on_command_line(const CommandLine& command);
+
+}  // namespace model

@@ -20,6 +20,12 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace model {
+
 // Two-point Gauss rule in shape-function values.  The values are binary32
 // numbers widened exactly (bit patterns 3F49E69D and 3E58658C); they are not
 // the binary64 values of (1 +- 1/sqrt(3))/2 and must not be replaced by them.
@@ -118,8 +124,6 @@ inline ElementLoad element_load_scalar(double T1, double T2, double ce, double r
 }
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
-
 // The same operations two at a time in SSE2 registers: the two Gauss
 // points' temperatures and loads side by side, then the four divisions as
 // two packed divisions.  Each lane rounds exactly like the scalar
@@ -154,3 +158,5 @@ inline ElementLoad element_load(double T1, double T2, double ce, double rg1, dou
     return element_load_scalar(T1, T2, ce, rg1, rg2, dt, surface_load);
 }
 #endif
+
+}  // namespace model

@@ -11,6 +11,8 @@
 #include "numlib/tridiagonal_elimination.h"
 #include "textio/file_channel.h"
 
+namespace model {
+
 std::int32_t truncate_step_count(double quotient_plus_one) {
     // Truncation toward zero; anything that has no 32-bit value gives the
     // most negative one.
@@ -144,8 +146,8 @@ static void solve_with_full_elimination(HeatModel& m) {
     if (m.factor_rejected) return;
 
     NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
-    numlib_internal::shift_first_row(node_count, &lower[1], &main[1], &upper[1]);
-    const int failed_element = numlib_internal::eliminate(node_count, &lower[1], &main[1], &upper[1], nullptr,
+    numlib::detail::shift_first_row(node_count, &lower[1], &main[1], &upper[1]);
+    const int failed_element = numlib::detail::eliminate(node_count, &lower[1], &main[1], &upper[1], nullptr,
                                                           &m.elimination_multiplier[1], &m.row_interchanged[1]);
     if (failed_element != 0) {
         m.factor_rejected = true;
@@ -172,7 +174,7 @@ static void solve_with_full_elimination(HeatModel& m) {
 // done, and goes into right_hand_side(i+1), whose eliminated value has
 // already been used.  The solution goes to node_temperature.
 static void substitute_and_build_next_load(HeatModel& m, const double* surface_load) {
-    using namespace numlib_internal;
+    using namespace numlib::detail;
     constexpr int n = node_count;
     double* const b = &m.right_hand_side[1];
     const double* const s = &m.lower_diagonal[1];
@@ -298,3 +300,5 @@ void run_heat_model(const ParameterSet& parameters) {
         textio::stop_program(textio::status_no_step_taken);
     }
 }
+
+}  // namespace model

@@ -13,6 +13,8 @@ namespace textio {
 struct Channel;
 }
 
+namespace model {
+
 // The eleven values of the parameter file, in reading order.
 struct ParameterSet {
     double inner_radius = 0.0;
@@ -123,3 +125,5 @@ std::int64_t run_time_loop(HeatModel& model, textio::Channel* result_file, std::
 // simulates, writes the closing lines and closes the file.  A run that took
 // no step ends the program with status 3 after one report line.
 void run_heat_model(const ParameterSet& parameters);
+
+}  // namespace model

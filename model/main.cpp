@@ -18,20 +18,20 @@ int main(int argc, char** argv) {
     // binary64 arithmetic, round to nearest, every exception masked (the
     // default of the C++ runtime, made explicit).
     std::fesetround(FE_TONEAREST);
-    const CommandLine command =
-        parse_command_line(std::span<const char* const>(argv + (argc > 0 ? 1 : 0), argc > 0 ? argc - 1 : 0));
-    if (const int status = act_on_command_line(command); status >= 0) return status;
+    const model::CommandLine command =
+        model::parse_command_line(std::span<const char* const>(argv + (argc > 0 ? 1 : 0), argc > 0 ? argc - 1 : 0));
+    if (const int status = model::act_on_command_line(command); status >= 0) return status;
     textio::install_interrupt_handlers();
     try {
-        if (command.action == ProgramAction::check) {
-            const int status = run_parameter_check(command.json);
+        if (command.action == model::ProgramAction::check) {
+            const int status = model::run_parameter_check(command.json);
             textio::close_all_units();
             return status;
         }
-        const ParameterSet parameters = read_parameter_file();
-        if (!command.quiet) start_progress(parameters);
-        run_heat_model(parameters);
-        finish_progress();
+        const model::ParameterSet parameters = model::read_parameter_file();
+        if (!command.quiet) model::start_progress(parameters);
+        model::run_heat_model(parameters);
+        model::finish_progress();
     } catch (const std::bad_alloc&) {
         textio::report_failure(textio::failure_no_memory, 0, {});
     }

@@ -16,6 +16,8 @@
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
 
+namespace model {
+
 namespace {
 
 using textio::ValueSource;
@@ -421,3 +423,5 @@ int run_parameter_check(bool json) {
     write_standard_output(json ? check_report_json(report) : check_report_text(report));
     return report.warnings.empty() ? 0 : 1;
 }
+
+}  // namespace model

@@ -17,6 +17,8 @@
 #include "model/parameter_fields.h"
 #include "textio/free_form_reader.h"
 
+namespace model {
+
 // One parameter as read.
 struct CheckedValue {
     double value = 0.0;
@@ -79,3 +81,5 @@ std::string exact_number_text(double value);
 // creating it and touching no other file, and writes the report to standard
 // output.  Returns the exit status: 0 without warnings, 1 with warnings.
 int run_parameter_check(bool json);
+
+}  // namespace model

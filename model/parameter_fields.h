@@ -10,6 +10,8 @@
 
 #include "model/heat_model.h"
 
+namespace model {
+
 struct ParameterField {
     std::string_view name;      // the key used in reports and JSON
     std::string_view meaning;
@@ -45,3 +47,5 @@ constexpr std::size_t fields_of_read(int read) {
     for (const ParameterField& field : parameter_fields) count += field.read == read ? 1 : 0;
     return count;
 }
+
+}  // namespace model

@@ -6,6 +6,8 @@
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
 
+namespace model {
+
 using textio::ReadOutcome;
 
 textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, ParameterSet& p) {
@@ -38,3 +40,5 @@ ParameterSet read_parameter_file() {
     textio::close_unit(parameter_file_unit);
     return parameters;
 }
+
+}  // namespace model

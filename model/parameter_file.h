@@ -7,6 +7,8 @@
 #include "model/heat_model.h"
 #include "textio/free_form_reader.h"
 
+namespace model {
+
 inline constexpr std::string_view parameter_file_name = "DataInpTemp1d.txt";
 inline constexpr int parameter_file_unit = 217;
 
@@ -18,3 +20,5 @@ textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, Parameter
 // Opens, reads and closes the parameter file; a failure ends the program
 // with its failure report.
 ParameterSet read_parameter_file();
+
+}  // namespace model

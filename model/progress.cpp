@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unistd.h>
 
+namespace model {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -152,3 +154,5 @@ void finish_progress() {
         progress.shown_length = 0;
     }
 }
+
+}  // namespace model

@@ -12,6 +12,8 @@
 
 #include "model/heat_model.h"
 
+namespace model {
+
 // Steps left until the time loop calls show_progress.  Far beyond any step
 // count while no progress line is wanted.
 extern std::int64_t progress_countdown;
@@ -32,3 +34,5 @@ void start_progress(const ParameterSet& parameters);
 
 // Erases the progress line, if one was shown.
 void finish_progress();
+
+}  // namespace model

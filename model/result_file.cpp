@@ -10,6 +10,8 @@
 #include "textio/file_channel.h"
 #include "textio/line_layout.h"
 
+namespace model {
+
 namespace {
 
 using namespace textio;
@@ -101,3 +103,5 @@ void write_result_closing(Channel& channel, double dTmax) {
     const std::array values{real_value(dTmax)};
     write_layout(channel, closing_layout, values);
 }
+
+}  // namespace model

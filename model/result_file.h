@@ -9,9 +9,13 @@ namespace textio {
 struct Channel;
 }
 
+namespace model {
+
 inline constexpr std::string_view result_file_name = "temperat.txt";
 inline constexpr int result_file_unit = 314;
 
 void write_result_header(textio::Channel& channel);
 void write_step_record(textio::Channel& channel, double time, double tc, double tpov, double dT);
 void write_result_closing(textio::Channel& channel, double dTmax);
+
+}  // namespace model

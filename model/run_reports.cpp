@@ -8,6 +8,8 @@
 #include "textio/failure_report.h"
 #include "textio/interrupt_signals.h"
 
+namespace model {
+
 namespace {
 
 // The shortest decimal form of `value` that reads back as it ("inf" and
@@ -36,3 +38,5 @@ void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count) {
     finish_progress();  // the report stands on a line of its own
     textio::stop_by_signal(signal_number, line);
 }
+
+}  // namespace model

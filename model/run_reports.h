@@ -8,6 +8,8 @@
 
 #include "model/heat_model.h"
 
+namespace model {
+
 // "temp1d: no time step taken: step count <n> (total time <t> s, reference
 // step <r> s)", the numbers in their shortest decimal form.
 std::string no_step_report_line(const ModelSetup& setup);
@@ -16,3 +18,5 @@ std::string no_step_report_line(const ModelSetup& setup);
 // signal after "temp1d: run interrupted by <signal> after step <k> of <n>",
 // with every connected file written out and closed; otherwise returns.
 void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count);
+
+}  // namespace model

@@ -3,7 +3,7 @@
 
 #include "numlib/numlib.h"
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 namespace {
 
@@ -64,4 +64,4 @@ DecimalReading read_decimal_integer(std::string_view text)
     return {signed_value, 0};
 }
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 struct DecimalReading {
     int value = 0;
@@ -18,4 +18,4 @@ struct DecimalReading {
 // then digits.  A sign with nothing after it gives the sign's position.
 DecimalReading read_decimal_integer(std::string_view text);
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

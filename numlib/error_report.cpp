@@ -12,7 +12,7 @@
 #include <charconv>
 #include <string>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 namespace {
 
@@ -220,4 +220,4 @@ void print_error_report()
     }
 }
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

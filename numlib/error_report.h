@@ -1,7 +1,7 @@
 // The report printer of the numerical library.
 #pragma once
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 // Writes the pending error report of the current stack level on the message
 // unit (UMACH slot 3): a blank line, the first line with the type word, the
@@ -12,4 +12,4 @@ namespace numlib_internal {
 // same error writes nothing.
 void print_error_report();
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 // Static storage: every field is zero until initialise_error_state runs.
 ErrorState the_error_state{};
@@ -44,4 +44,4 @@ RoutineName make_routine_name(std::string_view text)
     return name;
 }
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

@@ -15,7 +15,7 @@
 #include <array>
 #include <string_view>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 inline constexpr int routine_name_length = 32;
 inline constexpr int level_count = 51;          // levels 1..51; only 1..50 are reachable
@@ -78,4 +78,4 @@ RoutineName make_routine_name(std::string_view text);
 // both were flagged); clears the flags it reads.
 int take_pending_stop(ErrorState& state);
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

@@ -7,6 +7,8 @@
 #include <array>
 #include <climits>
 
+namespace numlib {
+
 namespace {
 
 using namespace textio;
@@ -90,3 +92,5 @@ void UMACH(const int& N, int& unit)
     write_layout(unit_channel(unit_table[3]), umach_complaint_layout, values);
     stop_program(status_library_stop);
 }
+
+}  // namespace numlib

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <array>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 namespace {
 
@@ -118,9 +118,11 @@ void compose_message(ErrorState& state, std::string_view message_template)
 
 }  // namespace
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail
 
-using namespace numlib_internal;
+namespace numlib {
+
+using namespace detail;
 
 void E1MES(const int& type, const int& code, std::string_view message_template)
 {
@@ -161,3 +163,5 @@ void E1MES(const int& type, const int& code, std::string_view message_template)
     }
     clear_parameter_list(state);
 }
+
+}  // namespace numlib

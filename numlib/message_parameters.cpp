@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 namespace {
 
@@ -56,9 +56,11 @@ void append_parameter(ErrorState& state, char key, int number, std::string_view 
 
 }  // namespace
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail
 
-using namespace numlib_internal;
+namespace numlib {
+
+using namespace detail;
 
 void E1SETI(const int& number, const int& value)
 {
@@ -78,3 +80,5 @@ void E1SETL(const int& number, std::string_view text)
     const std::string_view used = text.substr(0, std::min(text.size(), longest_text_value));
     append_parameter(state, 'L', number < 0 ? -number : number, used, number > 0);
 }
+
+}  // namespace numlib

@@ -26,6 +26,8 @@
 
 #include <string_view>
 
+namespace numlib {
+
 // Solves the tridiagonal system of order N in place by Gaussian elimination
 // with partial pivoting between the pivot row and the row below it.
 //   N        on entry: the order of the system; unchanged.
@@ -119,3 +121,18 @@ int IMACH(const int& N);
 // to `unit`.  Any other N writes a complaint on the message unit and ends the
 // program.
 void UMACH(const int& N, int& unit);
+
+}  // namespace numlib
+
+// The public routines are also known by their plain names, as client code
+// calls them.
+using numlib::DLSLTF;
+using numlib::DLSLTR;
+using numlib::DLSLTS;
+using numlib::E1MES;
+using numlib::E1POP;
+using numlib::E1PSH;
+using numlib::E1SETI;
+using numlib::E1SETL;
+using numlib::IMACH;
+using numlib::UMACH;

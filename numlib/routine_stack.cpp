@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 namespace {
 
@@ -71,9 +71,11 @@ int take_pending_stop(ErrorState& state)
     return stop;
 }
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail
 
-using namespace numlib_internal;
+namespace numlib {
+
+using namespace detail;
 
 void E1PSH(std::string_view name)
 {
@@ -122,3 +124,5 @@ void E1POP(std::string_view name)
     }
     state.current_level = level - 1;
 }
+
+}  // namespace numlib

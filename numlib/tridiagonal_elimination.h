@@ -13,7 +13,7 @@
 #include <cmath>
 #include <utility>
 
-namespace numlib_internal {
+namespace numlib::detail {
 
 // The row with the strictly larger entry in the pivot column stays the
 // pivot row; ties and NaN magnitudes interchange.
@@ -149,4 +149,4 @@ inline void shift_first_row(int n, double* s, double* d, double* u)
     }
 }
 
-}  // namespace numlib_internal
+}  // namespace numlib::detail

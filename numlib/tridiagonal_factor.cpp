@@ -6,6 +6,8 @@
 #include "numlib/numlib.h"
 #include "numlib/tridiagonal_elimination.h"
 
+namespace numlib {
+
 namespace {
 
 // The order check of both routines: N <= 0 is a TERMINAL error.
@@ -26,8 +28,8 @@ void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
         E1POP("DLSLTF ");
         return;
     }
-    numlib_internal::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
-    const int failed_element = numlib_internal::eliminate(n, SUBDIAG, DIAG, SUPDIAG, nullptr, MULT, IPVT);
+    detail::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
+    const int failed_element = detail::eliminate(n, SUBDIAG, DIAG, SUPDIAG, nullptr, MULT, IPVT);
     if (failed_element != 0) {
         E1SETI(1, failed_element);
         E1MES(4, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
@@ -47,6 +49,8 @@ void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const doubl
         E1POP("DLSLTS ");
         return;
     }
-    numlib_internal::eliminate_right_hand_side(n, MULT, IPVT, RHS);
-    numlib_internal::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
+    detail::eliminate_right_hand_side(n, MULT, IPVT, RHS);
+    detail::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
 }
+
+}  // namespace numlib

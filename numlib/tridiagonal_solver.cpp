@@ -5,6 +5,8 @@
 #include "numlib/numlib.h"
 #include "numlib/tridiagonal_elimination.h"
 
+namespace numlib {
+
 void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS)
 {
     E1PSH("DLSLTR ");
@@ -15,13 +17,15 @@ void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
         E1POP("DLSLTR ");
         return;
     }
-    numlib_internal::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
-    const int failed_element = numlib_internal::eliminate(n, SUBDIAG, DIAG, SUPDIAG, RHS, nullptr, nullptr);
+    detail::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
+    const int failed_element = detail::eliminate(n, SUBDIAG, DIAG, SUPDIAG, RHS, nullptr, nullptr);
     if (failed_element == 0) {
-        numlib_internal::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
+        detail::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
     } else {
         E1SETI(1, failed_element);
         E1MES(4, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
     }
     E1POP("DLSLTR ");
 }
+
+}  // namespace numlib

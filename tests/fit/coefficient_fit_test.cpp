@@ -11,6 +11,8 @@
 #include "fit/fit_parameters.h"
 #include "fit_test_support.h"
 
+using namespace fit;
+
 namespace {
 
 constexpr double probe_radius = 0.00625;

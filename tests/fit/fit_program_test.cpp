@@ -13,6 +13,8 @@
 #include "support/file_contents.h"
 #include "support/scratch_folder.h"
 
+using namespace fit;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+using namespace model;
+using namespace fit;
+
 namespace fs = std::filesystem;
 
 ParameterSet probe_parameters(double coefficient, double run_length) {

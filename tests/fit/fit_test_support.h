@@ -11,12 +11,12 @@
 // An Inconel probe of radius 6.25 mm quenched from 850 into a medium at 40,
 // with the given coefficient (as written in the parameter file) and run
 // length.
-ParameterSet probe_parameters(double coefficient, double run_length);
+model::ParameterSet probe_parameters(double coefficient, double run_length);
 
 // The model's own temperatures at `count` step ends spread evenly over the
 // run, stepped here directly so that the curve does not come from the
 // fit's own sampling.
-FitProblem model_curve(const ParameterSet& parameters, ProbePosition position, int count);
+fit::FitProblem model_curve(const model::ParameterSet& parameters, fit::ProbePosition position, int count);
 
 // Runs temp1d-fit with `arguments` (already quoted for the shell) in
 // `directory`; with `as_unprivileged_user`, as user and group 65534 through

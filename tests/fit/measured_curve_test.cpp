@@ -4,6 +4,8 @@
 
 #include "fit/measured_curve.h"
 
+using namespace fit;
+
 namespace {
 
 TEST(MeasuredCurve, CommaBlankTabHeaderCommentsAndCrLf) {

@@ -8,6 +8,9 @@
 #include "fit/model_sampling.h"
 #include "fit_test_support.h"
 
+using namespace model;
+using namespace fit;
+
 namespace {
 
 TEST(ModelSampling, InterpolatesBetweenStepEndsAndStopsAtTheLastTime) {

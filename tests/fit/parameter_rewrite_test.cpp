@@ -5,6 +5,9 @@
 #include "fit/fit_parameters.h"
 #include "fit/parameter_rewrite.h"
 
+using namespace model;
+using namespace fit;
+
 namespace {
 
 const std::string probe =

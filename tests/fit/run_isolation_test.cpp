@@ -7,6 +7,9 @@
 #include "fit_test_support.h"
 #include "numlib/error_state.h"
 
+using namespace model;
+using namespace fit;
+
 namespace {
 
 TEST(RunIsolation, RepeatedRunsAndFitsGiveIdenticalResultsAndLeaveTheLibraryStateClean) {
@@ -33,9 +36,9 @@ TEST(RunIsolation, RepeatedRunsAndFitsGiveIdenticalResultsAndLeaveTheLibraryStat
 
     // The solver pushed and popped its name in every step and recorded no
     // error: the stack is back at its base level with nothing pending.
-    numlib_internal::ErrorState fresh{};
-    numlib_internal::initialise_error_state(fresh);
-    const numlib_internal::ErrorState& state = numlib_internal::error_state();
+    numlib::detail::ErrorState fresh{};
+    numlib::detail::initialise_error_state(fresh);
+    const numlib::detail::ErrorState& state = numlib::detail::error_state();
     ASSERT_TRUE(state.initialised);
     EXPECT_EQ(state.current_level, fresh.current_level);
     EXPECT_EQ(state.message_length, 0);

@@ -16,6 +16,9 @@
 #include "fit/model_sampling.h"
 #include "fit_test_support.h"
 
+using namespace model;
+using namespace fit;
+
 namespace {
 
 double biot_residual(double z, double biot) { return z * std::cyl_bessel_j(1.0, z) - biot * std::cyl_bessel_j(0.0, z); }

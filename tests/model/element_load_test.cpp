@@ -10,6 +10,8 @@
 
 #include "model/element_terms.h"
 
+using namespace model;
+
 namespace {
 
 bool same_value(double a, double b) {

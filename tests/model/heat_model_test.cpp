@@ -17,6 +17,8 @@
 #include "model/heat_model.h"
 #include "numlib/numlib.h"
 
+using namespace model;
+
 namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();

@@ -24,6 +24,8 @@
 #include "support/program_runner.h"
 #include "support/scratch_folder.h"
 
+using namespace model;
+
 namespace fs = std::filesystem;
 
 namespace {

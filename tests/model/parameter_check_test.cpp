@@ -16,6 +16,8 @@
 #include "model/parameter_file.h"
 #include "support/parameter_texts.h"
 
+using namespace model;
+
 namespace {
 
 

@@ -3,6 +3,8 @@
 
 #include "model/parameter_file.h"
 
+using namespace model;
+
 namespace {
 
 using textio::ReadOutcome;

@@ -21,6 +21,8 @@
 #include "textio/field_editing.h"
 #include "textio/file_channel.h"
 
+using namespace model;
+
 namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();

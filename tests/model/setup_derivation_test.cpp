@@ -13,6 +13,8 @@
 
 #include "model/heat_model.h"
 
+using namespace model;
+
 namespace {
 
 bool same_value(double a, double b) {

@@ -8,6 +8,8 @@
 
 #include "model/heat_model.h"
 
+using namespace model;
+
 namespace {
 
 ParameterSet quench_parameters() {

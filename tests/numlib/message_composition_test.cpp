@@ -9,7 +9,7 @@
 namespace {
 
 using namespace numlib_test;
-using numlib_internal::error_state;
+using numlib::detail::error_state;
 
 // Records a NOTE (never printed) for a routine of its own and returns the
 // composed text; leaves the stack and the message as it found them.
@@ -26,9 +26,9 @@ std::string composed(std::string_view message_template)
 // The used part of the parameter list, which is emptied.
 std::string taken_parameter_list()
 {
-    numlib_internal::ErrorState& state = numlib_internal::initialised_error_state();
+    numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     const std::string used(state.parameter_list.data(), state.parameter_list_end > 1 ? state.parameter_list_end : 0);
-    numlib_internal::clear_parameter_list(state);
+    numlib::detail::clear_parameter_list(state);
     return used;
 }
 
@@ -80,7 +80,7 @@ TEST(MessageComposition, TextIsCutAtItsCapacity)
 
 TEST(MessageComposition, RecordsTypeAndCodeForTheCurrentLevel)
 {
-    numlib_internal::ErrorState& state = numlib_internal::initialised_error_state();
+    numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     E1PSH("RECORD");
     const int level = state.current_level;
     const auto entry = [&] { return std::pair(state.error_type[level], state.error_code[level]); };
@@ -134,7 +134,7 @@ TEST(DecimalIntegerReader, ReadsSignedDecimalsAndTellsWhereTheyEnd)
         {"2147483648", 0, -2},
     };
     for (const auto& c : cases) {
-        const numlib_internal::DecimalReading reading = numlib_internal::read_decimal_integer(c.text);
+        const numlib::detail::DecimalReading reading = numlib::detail::read_decimal_integer(c.text);
         EXPECT_EQ(std::pair(reading.value, reading.status), std::pair(c.value, c.status)) << '"' << c.text << '"';
     }
 }

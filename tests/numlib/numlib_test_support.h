@@ -51,7 +51,7 @@ inline constexpr int library_stop = static_cast<int>(textio::status_library_stop
 
 inline std::string pending_message()
 {
-    const numlib_internal::ErrorState& state = numlib_internal::error_state();
+    const numlib::detail::ErrorState& state = numlib::detail::error_state();
     return std::string(state.message_text.data(), static_cast<std::size_t>(state.message_length));
 }
 

@@ -5,7 +5,7 @@
 namespace {
 
 using namespace numlib_test;
-using numlib_internal::error_state;
+using numlib::detail::error_state;
 
 // "label: type=T code=C" for a level.
 std::string level_entry(const char* label, int level)
@@ -30,10 +30,10 @@ const std::vector<std::string> traceback_header = {
 
 TEST(RoutineStack, PushesAndPopsInPairs)
 {
-    numlib_internal::ErrorState& state = numlib_internal::initialised_error_state();
+    numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     ASSERT_EQ(state.current_level, 1);
     E1PSH("DLSLTR ");  // trailing blanks do not matter
-    EXPECT_EQ(state.routine_name[2], numlib_internal::make_routine_name("DLSLTR"));
+    EXPECT_EQ(state.routine_name[2], numlib::detail::make_routine_name("DLSLTR"));
     E1PSH("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ");  // cut to 32
     EXPECT_EQ(std::string(state.routine_name[3].data(), 32), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345");
     E1POP("ABCDEFGHIJKLMNOPQRSTUVWXYZ012345        ");

@@ -80,9 +80,9 @@ TEST(TridiagonalSolver, ModelSizedSystemIgnoresTheCornerEntries)
         EXPECT_NEAR(static_cast<double>(row), original.rhs[k], 1e-9) << "row " << k + 1;
     }
     // The solver's level is left readable above the top of the stack.
-    const numlib_internal::ErrorState& state = numlib_internal::error_state();
+    const numlib::detail::ErrorState& state = numlib::detail::error_state();
     EXPECT_EQ(state.current_level, 1);
-    EXPECT_EQ(state.routine_name[2], numlib_internal::make_routine_name("DLSLTR"));
+    EXPECT_EQ(state.routine_name[2], numlib::detail::make_routine_name("DLSLTR"));
 }
 
 void solve_in_child(System a)

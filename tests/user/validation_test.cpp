@@ -24,6 +24,8 @@
 
 #include "model/heat_model.h"
 
+using namespace model;
+
 namespace {
 
 // The Biot equation f(zeta) = zeta J1(zeta) - Bi J0(zeta) = 0; free of poles,
