@@ -2,11 +2,13 @@
 // machinery it runs on.
 //
 // Every routine takes its arguments by reference (arrays as a pointer to
-// their first element; element 1 of the documentation is index 0) and
-// delivers its results in its arguments.  A routine that can fail brackets
-// its work between E1PSH and E1POP with its own name and records a failure
-// with E1MES; whether a failure is printed and whether it ends the program is
-// decided by its error type when the routine pops its name:
+// their first element: element 1 of an array is index 0) and delivers its
+// results in its arguments.  A routine that can fail brackets its work
+// between E1PSH and E1POP with its own name and records a failure with
+// E1MES; DLSLTS, whose only failure is N <= 0, pushes its name only when it
+// fails, so that a good call runs without the push and pop.  Whether a
+// failure is printed and whether it ends the program is decided by its error
+// type when the routine pops its name:
 //
 //   type  word      printed                                  ends the program
 //   1     NOTE      never                                    never

@@ -166,7 +166,8 @@ TEST_F(Options, CheckJsonParsesAndHoldsTheRunsValues) {
     const ProgramRun json = run_program_with(directory, "--check --json");
     ASSERT_EQ(json.status, 0) << json.standard_output;
     write_file(directory / "report.json", json.standard_output);
-    // Every documented key is there, and the document is JSON.
+    // Every key of the report (docs/check-json.md) is there, and the
+    // document is JSON.
     const std::string script =
         "import json,sys\n"
         "d=json.load(open(sys.argv[1]))\n"

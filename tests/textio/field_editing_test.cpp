@@ -1,4 +1,4 @@
-// Fixed-point and integer fields: the documented cases, the paths against
+// Fixed-point and integer fields: worked cases, the paths against
 // each other, and a large randomized comparison with an exact reference.
 #include "textio/field_editing.h"
 #include "textio/field_editing_detail.h"
