@@ -7,6 +7,7 @@
 
 #include "model/parameter_file.h"
 #include "textio/failure_report.h"
+#include "textio/posix_file.h"
 
 #ifndef TEMP1D_VERSION
 #error "TEMP1D_VERSION must be defined by the build (the project version)"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr std::string_view usage_line =
     "usage: temp1d [-C DIR] [--quiet] [--check [--json]] | --help | --version";
-
-// Writes all of `text` to a descriptor, retrying after partial writes.
-void write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
 
 CommandLine usage_error(std::string problem) {
     CommandLine command;
@@ -103,13 +94,13 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
 int act_on_command_line(const CommandLine& command) {
     switch (command.action) {
         case ProgramAction::help:
-            write_all(STDOUT_FILENO, help_text());
+            textio::write_all(STDOUT_FILENO, help_text());
             return 0;
         case ProgramAction::version:
-            write_all(STDOUT_FILENO, std::string(version_text()) + "\n");
+            textio::write_all(STDOUT_FILENO, std::string(version_text()) + "\n");
             return 0;
         case ProgramAction::usage_error:
-            write_all(STDERR_FILENO, "temp1d: " + command.problem + "; " + std::string(usage_line) + "\n");
+            textio::write_all(STDERR_FILENO, "temp1d: " + command.problem + "; " + std::string(usage_line) + "\n");
             return usage_error_status;
         case ProgramAction::run:
         case ProgramAction::check:

@@ -15,6 +15,7 @@
 #include "model/progress.h"
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
+#include "textio/posix_file.h"
 
 namespace model {
 
@@ -215,24 +216,6 @@ std::string json_number(double value) {
 
 std::string json_position(bool known, int number) { return known ? std::to_string(number) : "null"; }
 
-void write_standard_output(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(STDOUT_FILENO, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-std::string resolve_in_working_directory(std::string_view name) {
-    char* cwd = ::getcwd(nullptr, 0);
-    if (cwd == nullptr) return std::string(name);
-    std::string path = cwd;
-    std::free(cwd);
-    if (path.empty() || path.back() != '/') path += '/';
-    path += name;
-    return path;
-}
 
 }  // namespace
 
@@ -384,7 +367,7 @@ std::string check_report_json(const CheckReport& report) {
 int run_parameter_check(bool json) {
     // The open of a run creates a missing parameter file; the check must
     // not, so a missing file gets the report of a file that cannot be made.
-    const std::string full_path = resolve_in_working_directory(parameter_file_name);
+    const std::string full_path = textio::full_path_of(parameter_file_name);
     struct stat status {};
     if (::stat(parameter_file_name.data(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         textio::report_failure(textio::failure_file_not_found, parameter_file_unit, full_path);
@@ -420,7 +403,7 @@ int run_parameter_check(bool json) {
 
     CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());
     report.parameter_file = full_path;
-    write_standard_output(json ? check_report_json(report) : check_report_text(report));
+    textio::write_all(STDOUT_FILENO, json ? check_report_json(report) : check_report_text(report));
     return report.warnings.empty() ? 0 : 1;
 }
 

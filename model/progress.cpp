@@ -1,4 +1,5 @@
 #include "model/progress.h"
+#include "textio/posix_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,15 +38,6 @@ struct ProgressState {
 };
 
 ProgressState progress;
-
-void write_standard_error(std::string_view rest) {
-    while (!rest.empty()) {
-        const ssize_t written = ::write(STDERR_FILENO, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
 
 std::string clock_text(double seconds) {
     const auto whole = static_cast<long long>(std::max(0.0, seconds) + 0.5);
@@ -89,7 +81,7 @@ void show_progress(std::int64_t step) {
     const std::size_t covered = std::min(std::max(length, progress.shown_length), sizeof text - 2);
     std::fill(text + 1 + length, text + 1 + covered, ' ');
     progress.shown_length = covered;
-    write_standard_error(std::string_view(text, covered + 1));
+    textio::write_standard_error(std::string_view(text, covered + 1));
     progress.last_refresh = now;
     progress.refreshed = true;
 }
@@ -150,7 +142,7 @@ void finish_progress() {
         std::string blank_line(progress.shown_length + 2, ' ');
         blank_line.front() = '\r';
         blank_line.back() = '\r';
-        write_standard_error(blank_line);
+        textio::write_standard_error(blank_line);
         progress.shown_length = 0;
     }
 }

@@ -121,15 +121,11 @@ void reserve_standard_descriptors() {
     }
 }
 
-void write_standard_error(std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-        if (written <= 0) {
-            if (written < 0 && errno == EINTR) continue;
-            return;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+void write_all(int fd, std::string_view text) {
+    std::size_t written = 0;
+    static_cast<void>(write_fully(fd, text.data(), text.size(), written));
 }
+
+void write_standard_error(std::string_view text) { write_all(STDERR_FILENO, text); }
 
 }  // namespace textio

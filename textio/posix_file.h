@@ -48,8 +48,12 @@ std::string full_path_of(std::string_view name);
 // to the null device, where there is one.
 void reserve_standard_descriptors();
 
-// Writes all of `text` to standard error; a failure is ignored (there is
-// nowhere left to report it).
+// Writes all of `text` to `fd`, retrying after interruptions and partial
+// writes; a failure ends the write and is ignored (for messages that have
+// nowhere left to be reported).
+void write_all(int fd, std::string_view text);
+
+// write_all to standard error.
 void write_standard_error(std::string_view text);
 
 }  // namespace textio

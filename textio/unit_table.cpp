@@ -18,6 +18,14 @@ constexpr std::size_t standard_output_buffer_size = 64 * 1024;
 std::array<Channel, channel_slots> channels;
 bool standard_streams_connected = false;
 
+void connect_standard_channel(Channel& channel, int unit, int fd, const char* full_path) {
+    channel.connected = true;
+    channel.unit = unit;
+    channel.fd = fd;
+    channel.cut_pending = false;
+    channel.full_path = full_path;
+}
+
 void connect_standard_streams() {
     if (standard_streams_connected) return;
     standard_streams_connected = true;
@@ -28,19 +36,9 @@ void connect_standard_streams() {
     // record in them and ends with its own status.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    Channel& input = channels[0];
-    input.connected = true;
-    input.unit = standard_input_unit;
-    input.fd = STDIN_FILENO;
-    input.cut_pending = false;
-    input.full_path = "stdin";
-    Channel& output = channels[1];
-    output.connected = true;
-    output.unit = standard_output_unit;
-    output.fd = STDOUT_FILENO;
-    output.cut_pending = false;
-    output.full_path = "stdout";
-    output.out.resize(standard_output_buffer_size);
+    connect_standard_channel(channels[0], standard_input_unit, STDIN_FILENO, "stdin");
+    connect_standard_channel(channels[1], standard_output_unit, STDOUT_FILENO, "stdout");
+    channels[1].out.resize(standard_output_buffer_size);
 }
 
 }  // namespace

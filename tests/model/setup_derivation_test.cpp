@@ -46,6 +46,21 @@ Expected transcribe(const ParameterSet& p) {
     return x;
 }
 
+// The first derived scalar of `s` that differs from the transcription `x`
+// in any bit, by name; empty when all agree.
+std::string setup_difference(const ModelSetup& s, const Expected& x) {
+    if (!same_value(s.volumetric_heat_capacity, x.volumetric_heat_capacity)) return "volumetric heat capacity";
+    if (!same_value(s.diffusivity, x.diffusivity)) return "diffusivity";
+    if (!same_value(s.element_length, x.element_length)) return "element length";
+    if (!same_value(s.reference_step, x.reference_step)) return "reference step";
+    if (!same_value(s.total_time, x.total_time)) return "total time";
+    if (s.step_count != x.step_count) {
+        return "step count " + std::to_string(s.step_count) + " instead of " + std::to_string(x.step_count);
+    }
+    if (!same_value(s.time_step, x.time_step)) return "time step";
+    return "";
+}
+
 // Values spread over many decades, mostly positive.
 double spread(std::mt19937_64& random, double lo_exponent, double hi_exponent, bool may_be_negative) {
     const double magnitude =
@@ -71,15 +86,8 @@ TEST(SetupDerivation, MatchesTheFormulasBitForBitOnRandomParameters) {
         p.second_phase_duration = spread(random, -1, 4, false);
 
         const Expected x = transcribe(p);
-        const ModelSetup s = derive_model_setup(p);
         const std::string at = "trial " + std::to_string(trial);
-        ASSERT_TRUE(same_value(s.volumetric_heat_capacity, x.volumetric_heat_capacity)) << at;
-        ASSERT_TRUE(same_value(s.diffusivity, x.diffusivity)) << at;
-        ASSERT_TRUE(same_value(s.element_length, x.element_length)) << at;
-        ASSERT_TRUE(same_value(s.reference_step, x.reference_step)) << at;
-        ASSERT_TRUE(same_value(s.total_time, x.total_time)) << at;
-        ASSERT_EQ(s.step_count, x.step_count) << at;
-        ASSERT_TRUE(same_value(s.time_step, x.time_step)) << at;
+        ASSERT_EQ(setup_difference(derive_model_setup(p), x), "") << at;
 
         HeatModel m;
         set_up_model(m, p);
@@ -121,15 +129,8 @@ TEST(SetupDerivation, MatchesTheFormulasBitForBitOnValuesOfEverySize) {
                             &p.conductivity, &p.first_phase_duration, &p.second_phase_duration};
         for (double* field : fields) *field = any_value(random);
         const Expected x = transcribe(p);
-        const ModelSetup s = derive_model_setup(p);
         const std::string at = "trial " + std::to_string(trial);
-        ASSERT_TRUE(same_value(s.volumetric_heat_capacity, x.volumetric_heat_capacity)) << at;
-        ASSERT_TRUE(same_value(s.diffusivity, x.diffusivity)) << at;
-        ASSERT_TRUE(same_value(s.element_length, x.element_length)) << at;
-        ASSERT_TRUE(same_value(s.reference_step, x.reference_step)) << at;
-        ASSERT_TRUE(same_value(s.total_time, x.total_time)) << at;
-        ASSERT_EQ(s.step_count, x.step_count) << at;
-        ASSERT_TRUE(same_value(s.time_step, x.time_step)) << at;
+        ASSERT_EQ(setup_difference(derive_model_setup(p), x), "") << at;
     }
 }
 
