@@ -18,6 +18,8 @@
 #include <unistd.h>
 
 #include "model/result_file.h"
+#include "support/file_contents.h"
+#include "support/scratch_folder.h"
 #include "textio/field_editing.h"
 #include "textio/file_channel.h"
 
@@ -72,17 +74,14 @@ TEST(ResultRecord, KeptFieldsReadAsFreshlyRenderedOnes) {
         records.push_back(values);
     }
 
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("result_record_test_" + std::to_string(::getpid()) + ".txt");
+    const std::filesystem::path directory = make_scratch_directory("result-record");
+    const std::filesystem::path path = directory / "temperat.txt";
     textio::Channel& channel = textio::open_unit(314, path.string());
     for (const auto& v : records) write_step_record(channel, v[0], v[1], v[2], v[3]);
     textio::close_unit(314);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    std::filesystem::remove(path);
+    const std::string text = read_file(path).value_or("");
+    remove_scratch_directory(directory);
 
-    const std::string text = content.str();
     ASSERT_EQ(text.size(), records.size() * 55);
     for (std::size_t r = 0; r < records.size(); ++r) {
         const double values[4] = {records[r][0], records[r][1], records[r][2], records[r][3]};

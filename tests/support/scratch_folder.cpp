@@ -1,5 +1,6 @@
 #include "scratch_folder.h"
 
+#include <algorithm>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -24,7 +25,10 @@ void remove_scratch_directory(const fs::path& directory) {
 
 void ScratchFolder::SetUp() {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    directory = make_scratch_directory(test != nullptr ? test->test_suite_name() : "scratch");
+    std::string label = test != nullptr ? test->test_suite_name() : "scratch";
+    // A parameterised suite is named "Prefix/Suite": one folder, not two.
+    std::replace(label.begin(), label.end(), '/', '-');
+    directory = make_scratch_directory(label);
 }
 
 void ScratchFolder::TearDown() { remove_scratch_directory(directory); }

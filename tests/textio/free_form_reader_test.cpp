@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/crlf_records.h"
+#include "support/scratch_folder.h"
 #include "textio/file_channel.h"
 
 namespace {
@@ -485,9 +486,7 @@ TEST(FreeFormLargeInput, NumbersWithMillionsOfDigits) {
 // Streaming from a channel
 
 TEST(FreeFormChannel, ReadsAFileAcrossManyChunks) {
-    const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() / ("free_form_reader_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory);
+    const std::filesystem::path directory = make_scratch_directory("free-form-reader");
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory);
     {
@@ -510,7 +509,7 @@ TEST(FreeFormChannel, ReadsAFileAcrossManyChunks) {
     EXPECT_EQ(textio::read_list(reader, one), ReadOutcome::end_of_file);
     textio::close_unit(217);
     std::filesystem::current_path(previous);
-    std::filesystem::remove_all(directory);
+    remove_scratch_directory(directory);
 }
 
 }  // namespace

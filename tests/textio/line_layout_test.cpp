@@ -2,11 +2,14 @@
 // repetition and reversion, and output to a channel.
 #include "textio/line_layout.h"
 
+#include "support/file_contents.h"
+#include "support/scratch_folder.h"
 #include "textio/file_channel.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -156,9 +159,8 @@ TEST(LineLayout, MismatchedKindsAndLayoutsWithoutFieldsAreSafe) {
 }
 
 TEST(LineLayout, WriteToChannelMatchesRenderedRecords) {
-    std::string directory = ::testing::TempDir() + "line_layout_XXXXXX";
-    ASSERT_NE(::mkdtemp(directory.data()), nullptr);
-    const std::string path = directory + "/records.txt";
+    const std::filesystem::path directory = make_scratch_directory("line-layout");
+    const std::string path = (directory / "records.txt").string();
     {
         std::ofstream before(path, std::ios::binary);
         before << std::string(5000, 'x');  // longer than what is written: cut off
@@ -171,12 +173,10 @@ TEST(LineLayout, WriteToChannelMatchesRenderedRecords) {
         render_layout(data_record_layout, values, expected);
     }
     close_unit(314);
-    std::ifstream written(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    const std::string content = read_file(path).value_or("");
     EXPECT_EQ(content.size(), 3000u * 55u);
     EXPECT_EQ(content, expected);
-    ::unlink(path.c_str());
-    ::rmdir(directory.c_str());
+    remove_scratch_directory(directory);
 }
 
 }  // namespace
