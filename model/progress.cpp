@@ -2,7 +2,6 @@
 #include "textio/posix_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <limits>

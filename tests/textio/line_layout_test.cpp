@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <unistd.h>
