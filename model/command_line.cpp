@@ -1,7 +1,6 @@
 #include "model/command_line.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <utility>
 #include <unistd.h>
 
@@ -100,7 +99,7 @@ int act_on_command_line(const CommandLine& command) {
             textio::write_all(STDOUT_FILENO, std::string(version_text()) + "\n");
             return 0;
         case ProgramAction::usage_error:
-            textio::write_all(STDERR_FILENO, "temp1d: " + command.problem + "; " + std::string(usage_line) + "\n");
+            textio::write_report_line("temp1d: " + command.problem + "; " + std::string(usage_line));
             return usage_error_status;
         case ProgramAction::run:
         case ProgramAction::check:
@@ -109,9 +108,9 @@ int act_on_command_line(const CommandLine& command) {
     if (command.has_directory && ::chdir(command.directory.c_str()) != 0) {
         // Reported as the open of the parameter file in that folder would be.
         const int error = errno;
-        std::error_code ignored;
-        const std::filesystem::path folder = std::filesystem::absolute(command.directory, ignored);
-        const std::string full_path = (folder / parameter_file_name).lexically_normal().string();
+        std::string full_path = textio::full_path_of(command.directory);
+        if (full_path.empty() || full_path.back() != '/') full_path += '/';
+        full_path += parameter_file_name;
         if (error == ENOENT || error == ENOTDIR) {
             textio::report_failure(textio::failure_file_not_found, parameter_file_unit, full_path);
         }

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
 #include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -363,6 +363,27 @@ std::string check_report_json(const CheckReport& report) {
     return out;
 }
 
+// The whole of the file at `path` in `text`; false when it cannot be read.
+// Plain system calls: the stream library would cost every run of the program
+// its start-up work, check or not.
+static bool read_whole_file(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[64 * 1024];
+    bool complete = false;
+    for (;;) {
+        std::size_t count = 0;
+        if (textio::read_some(fd, buffer, sizeof buffer, count) != 0) break;
+        if (count == 0) {
+            complete = true;
+            break;
+        }
+        text.append(buffer, count);
+    }
+    textio::close_file(fd);
+    return complete;
+}
+
 int run_parameter_check(bool json) {
     // The open of a run creates a missing parameter file; the check must
     // not, so a missing file gets the report of a file that cannot be made.
@@ -393,11 +414,7 @@ int run_parameter_check(bool json) {
     std::string text;
     bool text_known = false;
     if (regular_file) {
-        std::ifstream file(full_path, std::ios::binary);
-        if (file) {
-            text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-            text_known = !file.bad();
-        }
+        text_known = read_whole_file(full_path, text);
     }
 
     CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());

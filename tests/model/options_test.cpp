@@ -75,6 +75,7 @@ TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
             // One usage line.
             EXPECT_EQ(std::count(run.standard_error.begin(), run.standard_error.end(), '\n'), 1);
             EXPECT_NE(run.standard_error.find("usage: temp1d"), std::string::npos);
+            EXPECT_TRUE(run.standard_error.ends_with("\r\n")) << "a report line ends with CR LF";
         }
     }
     EXPECT_EQ(run_program_with(directory, "--version").standard_output, "temp1d " + std::string(TEMP1D_VERSION) + "\n");
