@@ -13,9 +13,7 @@ namespace {
 
 constexpr int steps_per_iteration = 1000;
 
-ParameterSet steel_wire() {
-    return {0.0, 0.002, 50.0, 20.0, 900.0, 20.0, 7800.0, 460.0, 45.0, 300.0, 210.0};
-}
+ParameterSet steel_wire() { return {0.0, 0.002, 50.0, 20.0, 900.0, 20.0, 7800.0, 460.0, 45.0, 300.0, 210.0}; }
 
 void BM_StepsWithoutCountdown(benchmark::State& state) {
     static HeatModel model;

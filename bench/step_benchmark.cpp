@@ -16,9 +16,7 @@ using namespace model;
 namespace {
 
 // The steel wire of the long benchmark run: radius 2 mm, furnace at 900.
-ParameterSet steel_wire() {
-    return {0.0, 0.002, 50.0, 20.0, 900.0, 20.0, 7800.0, 460.0, 45.0, 300.0, 210.0};
-}
+ParameterSet steel_wire() { return {0.0, 0.002, 50.0, 20.0, 900.0, 20.0, 7800.0, 460.0, 45.0, 300.0, 210.0}; }
 
 textio::Channel& discarding_channel() {
     static textio::Channel& channel = textio::open_unit(999, "/dev/null");

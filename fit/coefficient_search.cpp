@@ -69,8 +69,7 @@ double brent_minimum(Objective& objective, double low, double high) {
             q = 2.0 * (q - r);
             if (q > 0.0) p = -p;
             q = std::fabs(q);
-            if (std::fabs(p) < std::fabs(0.5 * q * step_before_last) && p > q * (low - best) &&
-                p < q * (high - best)) {
+            if (std::fabs(p) < std::fabs(0.5 * q * step_before_last) && p > q * (low - best) && p < q * (high - best)) {
                 step_before_last = step;
                 step = p / q;
                 const double trial = best + step;
@@ -87,17 +86,29 @@ double brent_minimum(Objective& objective, double low, double high) {
         const double trial = std::fabs(step) >= tolerance ? best + step : best + (step > 0.0 ? tolerance : -tolerance);
         const double f_trial = sum_of_squares(objective, trial);
         if (f_trial <= f_best) {
-            if (trial < best) high = best; else low = best;
-            third = second; f_third = f_second;
-            second = best; f_second = f_best;
-            best = trial; f_best = f_trial;
+            if (trial < best)
+                high = best;
+            else
+                low = best;
+            third = second;
+            f_third = f_second;
+            second = best;
+            f_second = f_best;
+            best = trial;
+            f_best = f_trial;
         } else {
-            if (trial < best) low = trial; else high = trial;
+            if (trial < best)
+                low = trial;
+            else
+                high = trial;
             if (f_trial <= f_second || second == best) {
-                third = second; f_third = f_second;
-                second = trial; f_second = f_trial;
+                third = second;
+                f_third = f_second;
+                second = trial;
+                f_second = f_trial;
             } else if (f_trial <= f_third || third == best || third == second) {
-                third = trial; f_third = f_trial;
+                third = trial;
+                f_third = f_trial;
             }
         }
     }
@@ -161,9 +172,8 @@ FitResult fit_coefficient(const FitProblem& problem) {
     } else {
         sum = sum_of_squares(objective, log_coefficient);
     }
-    result.coefficient = result.on_boundary
-                             ? (log_coefficient == lowest ? lowest_coefficient : highest_coefficient)
-                             : std::exp(log_coefficient);
+    result.coefficient = result.on_boundary ? (log_coefficient == lowest ? lowest_coefficient : highest_coefficient)
+                                            : std::exp(log_coefficient);
     result.model_values = objective.values;
     result.steps_per_run = objective.steps;
     const std::size_t n = problem.times.size();

@@ -27,8 +27,8 @@ struct FitResult {
     double interval_low = 0.0;  // approximate 95 % interval of the coefficient
     double interval_high = 0.0;
     double rms_residual = 0.0;
-    double largest_residual = 0.0;  // measured minus model, the largest in size
-    std::size_t largest_at = 0;     // index of the point where it lies
+    double largest_residual = 0.0;     // measured minus model, the largest in size
+    std::size_t largest_at = 0;        // index of the point where it lies
     std::vector<double> model_values;  // the fitted model at the measured times
     int model_runs = 0;
     int steps_per_run = 0;  // steps of one run up to the last measured point

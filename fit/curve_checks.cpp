@@ -35,10 +35,10 @@ std::string select_window(const MeasuredCurve& curve, const std::string& curve_f
     }
     if (problem.times.size() < 3) {
         const bool whole = from <= 0.0 && std::isinf(to);
-        const std::string window = whole                ? ""
-                                   : std::isinf(to)     ? " from " + number(from) + " s on"
-                                   : from <= 0.0        ? " up to " + number(to) + " s"
-                                                        : " between " + number(from) + " and " + number(to) + " s";
+        const std::string window = whole            ? ""
+                                   : std::isinf(to) ? " from " + number(from) + " s on"
+                                   : from <= 0.0    ? " up to " + number(to) + " s"
+                                                    : " between " + number(from) + " and " + number(to) + " s";
         return curve_file + ": " + std::to_string(problem.times.size()) + " measured points" + window +
                "; at least 3 are needed";
     }

@@ -102,8 +102,7 @@ std::string fit_chart_svg(const FitChartInput& in) {
            ".fitted { stroke: #c0392b; } .measured { fill: #1f5fbf; fill-opacity: 0.7; }\n"
            ".window { fill: #fbf3e4; }\n"
            "</style>\n";
-    svg += "<rect width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) +
-           "\" fill=\"#fff\"/>\n";
+    svg += "<rect width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) + "\" fill=\"#fff\"/>\n";
     const char* position = problem.position == ProbePosition::centre ? "centre" : "surface";
     svg += "<text x=\"450.0\" y=\"26.0\" text-anchor=\"middle\" class=\"title\">temp1d-fit: " + xml(in.curve_file) +
            "</text>\n";
@@ -116,8 +115,8 @@ std::string fit_chart_svg(const FitChartInput& in) {
     // The fitted window.
     const double x_from = x_pixel(problem.times.front());
     const double x_to = x_pixel(problem.times.back());
-    svg += "<rect class=\"window\" x=\"" + format("%.2f", x_from) + "\" y=\"" + std::to_string(top) +
-           "\" width=\"" + format("%.2f", x_to - x_from) + "\" height=\"" + std::to_string(bottom - top) + "\"/>\n";
+    svg += "<rect class=\"window\" x=\"" + format("%.2f", x_from) + "\" y=\"" + std::to_string(top) + "\" width=\"" +
+           format("%.2f", x_to - x_from) + "\" height=\"" + std::to_string(bottom - top) + "\"/>\n";
 
     const std::string x_format = tick_format(x_axis);
     for (double v = x_axis.low; v <= x_axis.high + x_axis.step * 1e-6; v += x_axis.step) {

@@ -81,9 +81,12 @@ int parse_options(int argc, char** argv, Options& options) {
         } else if (argument == "--position") {
             if (!has_value) return usage_error("--position needs centre or surface");
             const std::string_view value = argv[++i];
-            if (value == "centre") options.position = fit::ProbePosition::centre;
-            else if (value == "surface") options.position = fit::ProbePosition::surface;
-            else return usage_error("--position must be centre or surface, not \"" + std::string(value) + "\"");
+            if (value == "centre")
+                options.position = fit::ProbePosition::centre;
+            else if (value == "surface")
+                options.position = fit::ProbePosition::surface;
+            else
+                return usage_error("--position must be centre or surface, not \"" + std::string(value) + "\"");
         } else if (argument == "--from" || argument == "--to") {
             if (!has_value) return usage_error(std::string(argument) + " needs a time in seconds");
             double& target = argument == "--from" ? options.from : options.to;

@@ -15,11 +15,11 @@ inline constexpr std::int32_t fit_step_limit = 10'000'000;
 
 struct FitParameters {
     model::ParameterSet parameters;
-    std::string text;                 // the file's bytes, for the rewrite
+    std::string text;                   // the file's bytes, for the rewrite
     std::size_t coefficient_begin = 0;  // the coefficient's token in `text`
     std::size_t coefficient_end = 0;
     bool coefficient_rewritable = false;  // the token is a plain number
-    std::string error;                // empty on success
+    std::string error;                    // empty on success
 };
 
 // Reads the parameter file at `path`.  A failed open or read gives the same

@@ -35,9 +35,7 @@ std::string json_string(const std::string& text) {
     return out + "\"";
 }
 
-const char* position_name(ProbePosition position) {
-    return position == ProbePosition::centre ? "centre" : "surface";
-}
+const char* position_name(ProbePosition position) { return position == ProbePosition::centre ? "centre" : "surface"; }
 
 std::string interval_text(double low, double high) {
     if (!std::isfinite(high)) return "not bounded (the curve does not determine the coefficient)";
@@ -62,17 +60,18 @@ std::string fit_report_text(const FitReportInput& in) {
            format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
            position_name(problem.position) + " temperature\n";
     out += "heat-transfer coefficient (parameter file): " + format("%.10g", result.coefficient) + " W/(m2 K)\n";
-    out += "effective coefficient (used by the model):  " +
-           format("%.10g", effective_coefficient(p, result.coefficient)) + " W/(m2 K)\n";
+    out +=
+        "effective coefficient (used by the model):  " + format("%.10g", effective_coefficient(p, result.coefficient)) +
+        " W/(m2 K)\n";
     out += "95 % interval (parameter file):  " + interval_text(result.interval_low, result.interval_high) + "\n";
-    out += "95 % interval (effective):       " +
-           interval_text(effective_coefficient(p, result.interval_low),
-                         effective_coefficient(p, result.interval_high)) +
-           "\n";
+    out +=
+        "95 % interval (effective):       " +
+        interval_text(effective_coefficient(p, result.interval_low), effective_coefficient(p, result.interval_high)) +
+        "\n";
     out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
     out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
-           format("%g", problem.times[result.largest_at]) + " s (line " +
-           std::to_string(in.lines[result.largest_at]) + ")\n";
+           format("%g", problem.times[result.largest_at]) + " s (line " + std::to_string(in.lines[result.largest_at]) +
+           ")\n";
     out += "model runs:         " + std::to_string(result.model_runs) + " (up to " +
            std::to_string(result.steps_per_run) + " steps each)\n";
     out += "time taken:         " + format("%.3f", in.seconds) + " s\n";
@@ -92,8 +91,8 @@ std::string fit_report_json(const FitReportInput& in) {
     out += "  \"last_time\": " + json_number(problem.times.back()) + ",\n";
     out += "  \"heat_transfer_coefficient\": " + json_number(result.coefficient) + ",\n";
     out += "  \"effective_coefficient\": " + json_number(effective_coefficient(p, result.coefficient)) + ",\n";
-    out += "  \"interval_95\": [" + json_number(result.interval_low) + ", " + json_number(result.interval_high) +
-           "],\n";
+    out +=
+        "  \"interval_95\": [" + json_number(result.interval_low) + ", " + json_number(result.interval_high) + "],\n";
     out += "  \"effective_interval_95\": [" + json_number(effective_coefficient(p, result.interval_low)) + ", " +
            json_number(effective_coefficient(p, result.interval_high)) + "],\n";
     out += "  \"rms_residual\": " + json_number(result.rms_residual) + ",\n";

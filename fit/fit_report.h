@@ -13,7 +13,7 @@ struct FitReportInput {
     const FitResult* result = nullptr;
     std::string curve_file;
     std::vector<int> lines;  // file line of each fitted point
-    double seconds = 0.0;  // wall time of reading, checking and fitting
+    double seconds = 0.0;    // wall time of reading, checking and fitting
 };
 
 std::string fit_report_text(const FitReportInput& input);

@@ -116,8 +116,8 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
             }
         }
         if (values[0] < 0.0) {
-            reading.error = at_line(file_name, line_number) + "the time " + fields[0] +
-                            " s lies before the start of the run (0 s)";
+            reading.error =
+                at_line(file_name, line_number) + "the time " + fields[0] + " s lies before the start of the run (0 s)";
             return reading;
         }
         if (!curve.time.empty() && !(values[0] > curve.time.back())) {
@@ -131,8 +131,7 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
     }
     if (curve.time.size() < 3) {
         reading.error = std::string(file_name) + ": " + std::to_string(curve.time.size()) +
-                        (curve.time.size() == 1 ? " measured point" : " measured points") +
-                        "; at least 3 are needed";
+                        (curve.time.size() == 1 ? " measured point" : " measured points") + "; at least 3 are needed";
     }
     return reading;
 }

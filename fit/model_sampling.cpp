@@ -47,8 +47,7 @@ std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition
     sink.temperature.assign(1, parameters.initial_temperature);
     const double steps_needed = std::ceil(sink.until / model.setup.time_step);
     const double most = static_cast<double>(std::max<std::size_t>(sink.most_records, 1));
-    const std::int64_t stride =
-        steps_needed > most ? static_cast<std::int64_t>(std::ceil(steps_needed / most)) : 1;
+    const std::int64_t stride = steps_needed > most ? static_cast<std::int64_t>(std::ceil(steps_needed / most)) : 1;
     std::int32_t steps = 0;
     bool reached = false;
     while (steps < model.setup.step_count && !reached) {

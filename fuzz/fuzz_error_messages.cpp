@@ -333,8 +333,10 @@ void run_program(Input& input) {
                 const bool keeps_text = message_template.empty() || message_template == " ";
                 const std::string composed = discards || keeps_text ? "" : model_compose(model, message_template);
                 E1MES(type, code, message_template);
-                if (discards) model.message.clear();
-                else if (!keeps_text) model.message = composed;
+                if (discards)
+                    model.message.clear();
+                else if (!keeps_text)
+                    model.message = composed;
                 model_clear_parameters(model);
                 require(state.parameter_list_end == 1, "E1MES left parameters behind");
                 break;

@@ -228,19 +228,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&number, bytes + 10, 4);
 
     const std::string expected = reference_fixed(value, width, decimals);
-    const std::string produced =
-        rendered(width, [&](char* out) { textio::format_fixed(value, width, decimals, out); });
+    const std::string produced = rendered(width, [&](char* out) { textio::format_fixed(value, width, decimals, out); });
     if (produced != expected) disagree("format_fixed", value, 0, width, decimals, expected, produced);
 
     // Both internal paths, where they apply, must give the same field.
     if (width > 0 && decimals >= 0) {
         bool fast_applies = false;
-        const std::string fast = rendered(width, [&](char* out) {
-            fast_applies = textio::detail::format_fixed_fast(value, width, decimals, out);
-        });
+        const std::string fast = rendered(
+            width, [&](char* out) { fast_applies = textio::detail::format_fixed_fast(value, width, decimals, out); });
         if (fast_applies && fast != expected) disagree("the fast path", value, 0, width, decimals, expected, fast);
-        const std::string general = rendered(
-            width, [&](char* out) { textio::detail::format_fixed_general(value, width, decimals, out); });
+        const std::string general =
+            rendered(width, [&](char* out) { textio::detail::format_fixed_general(value, width, decimals, out); });
         if (general != expected) disagree("the general path", value, 0, width, decimals, expected, general);
     }
 

@@ -148,11 +148,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t bytes[88] = {};
     std::memcpy(bytes, data, std::min(size, sizeof bytes));
     ParameterSet parameters;
-    double* const fields[11] = {&parameters.inner_radius,          &parameters.outer_radius,
-                                &parameters.heat_transfer_coefficient, &parameters.initial_temperature,
-                                &parameters.ambient_temperature_1, &parameters.ambient_temperature_2,
-                                &parameters.density,               &parameters.specific_heat,
-                                &parameters.conductivity,          &parameters.first_phase_duration,
+    double* const fields[11] = {&parameters.inner_radius,
+                                &parameters.outer_radius,
+                                &parameters.heat_transfer_coefficient,
+                                &parameters.initial_temperature,
+                                &parameters.ambient_temperature_1,
+                                &parameters.ambient_temperature_2,
+                                &parameters.density,
+                                &parameters.specific_heat,
+                                &parameters.conductivity,
+                                &parameters.first_phase_duration,
                                 &parameters.second_phase_duration};
     for (int i = 0; i < 11; ++i) std::memcpy(fields[i], bytes + 8 * i, 8);
 
@@ -173,7 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool zero_pivot = under_harness_level([&] { record = take_time_step(stepped); });
         zero_pivot_steps += zero_pivot ? 1 : 0;
         require(same_bits(record.time, time_before), "a record does not carry the time at the start of its step");
-        require(same_bits(stepped.time, stepped.setup.time_step + time_before), "the clock did not advance by one step");
+        require(same_bits(stepped.time, stepped.setup.time_step + time_before),
+                "the clock did not advance by one step");
         require(same_bits(record.dT, std::fabs(record.tc - record.tpov)), "a difference is not |tc - tpov|");
         if (record.dT > largest) largest = record.dT;
         require(same_bits(stepped.dTmax, largest), "dTmax is not the largest difference");

@@ -49,9 +49,17 @@ struct Reading {
 };
 
 std::array<double*, parameter_count> fields(ParameterSet& p) {
-    return {&p.inner_radius,          &p.outer_radius, &p.heat_transfer_coefficient, &p.initial_temperature,
-            &p.ambient_temperature_1, &p.ambient_temperature_2, &p.density, &p.specific_heat,
-            &p.conductivity,          &p.first_phase_duration, &p.second_phase_duration};
+    return {&p.inner_radius,
+            &p.outer_radius,
+            &p.heat_transfer_coefficient,
+            &p.initial_temperature,
+            &p.ambient_temperature_1,
+            &p.ambient_temperature_2,
+            &p.density,
+            &p.specific_heat,
+            &p.conductivity,
+            &p.first_phase_duration,
+            &p.second_phase_duration};
 }
 
 Reading read_text(std::string_view text, std::size_t chunk_size, double start_value) {

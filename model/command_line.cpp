@@ -16,8 +16,7 @@ namespace model {
 
 namespace {
 
-constexpr std::string_view usage_line =
-    "usage: temp1d [-C DIR] [--quiet] [--check [--json]] | --help | --version";
+constexpr std::string_view usage_line = "usage: temp1d [-C DIR] [--quiet] [--check [--json]] | --help | --version";
 
 CommandLine usage_error(std::string problem) {
     CommandLine command;
@@ -85,25 +84,22 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     }
     if (command.has_directory && command.directory.empty()) return usage_error("the folder name is empty");
     if (command.json && command.action != ProgramAction::check) return usage_error("--json needs --check");
-    if (help) command.action = ProgramAction::help;
-    else if (version) command.action = ProgramAction::version;
+    if (help)
+        command.action = ProgramAction::help;
+    else if (version)
+        command.action = ProgramAction::version;
     return command;
 }
 
 int act_on_command_line(const CommandLine& command) {
     switch (command.action) {
-        case ProgramAction::help:
-            textio::write_all(STDOUT_FILENO, help_text());
-            return 0;
-        case ProgramAction::version:
-            textio::write_all(STDOUT_FILENO, std::string(version_text()) + "\n");
-            return 0;
+        case ProgramAction::help: textio::write_all(STDOUT_FILENO, help_text()); return 0;
+        case ProgramAction::version: textio::write_all(STDOUT_FILENO, std::string(version_text()) + "\n"); return 0;
         case ProgramAction::usage_error:
             textio::write_report_line("temp1d: " + command.problem + "; " + std::string(usage_line));
             return usage_error_status;
         case ProgramAction::run:
-        case ProgramAction::check:
-            break;
+        case ProgramAction::check: break;
     }
     if (command.has_directory && ::chdir(command.directory.c_str()) != 0) {
         // Reported as the open of the parameter file in that folder would be.

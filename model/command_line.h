@@ -19,11 +19,11 @@ enum class ProgramAction {
 
 struct CommandLine {
     ProgramAction action = ProgramAction::run;
-    bool json = false;        // --json: the check report as one JSON object
-    bool quiet = false;       // --quiet: no progress line
+    bool json = false;   // --json: the check report as one JSON object
+    bool quiet = false;  // --quiet: no progress line
     bool has_directory = false;
-    std::string directory;    // -C DIR / --directory=DIR
-    std::string problem;      // what was wrong, for usage_error
+    std::string directory;  // -C DIR / --directory=DIR
+    std::string problem;    // what was wrong, for usage_error
 };
 
 inline constexpr int usage_error_status = 2;

@@ -75,9 +75,9 @@ struct GaussRadii {
 // What the element load vector needs besides the temperatures; fixed for a
 // run.  Indexed 1..50 by element.
 struct ElementLoadWeights {
-    std::array<double, 51> capacity{};             // ce = he * volumetric_heat_capacity
+    std::array<double, 51> capacity{};              // ce = he * volumetric_heat_capacity
     std::array<GaussRadii, 51> radius_at_points{};  // rg at the two Gauss points
-    std::array<double, 51> surface_term{};         // S = (s * 2) * outer_radius
+    std::array<double, 51> surface_term{};          // S = (s * 2) * outer_radius
     // L = ambient_temperature * S for the medium of the first and of the
     // second phase: the product a step would form, formed once.
     std::array<double, 51> surface_load_1{};
@@ -136,8 +136,8 @@ inline ElementLoad element_load(double T1, double T2, double ce, double rg1, dou
     // tg = T2 * Q + T1 * P at point 1 (lane 0) and point 2 (lane 1).
     const __m128d tg = _mm_add_pd(_mm_mul_pd(t2, small_large), _mm_mul_pd(t1, large_small));
     // qg = ((tg * ce) * rg) * w.
-    const __m128d qg = _mm_mul_pd(_mm_mul_pd(_mm_mul_pd(tg, _mm_set1_pd(ce)), _mm_set_pd(rg2, rg1)),
-                                  _mm_set1_pd(gauss_weight));
+    const __m128d qg =
+        _mm_mul_pd(_mm_mul_pd(_mm_mul_pd(tg, _mm_set1_pd(ce)), _mm_set_pd(rg2, rg1)), _mm_set1_pd(gauss_weight));
     const __m128d step = _mm_set1_pd(dt);
     // {(q1 * P1) / dt, (q2 * P2) / dt} for F1 and {(q1 * Q1) / dt, (q2 * Q2) / dt} for F2.
     const __m128d to_first = _mm_div_pd(_mm_mul_pd(qg, large_small), step);

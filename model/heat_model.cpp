@@ -49,8 +49,8 @@ static void assemble_system_matrix(HeatModel& m) {
         const double r2 = m.node_radius[e + 1];
         const double s = (e == element_count) ? p.heat_transfer_coefficient : 0.0;
         const double surface_term = (s * 2.0) * p.outer_radius;
-        k[e] = element_matrix(r1, r2, p.conductivity, m.setup.volumetric_heat_capacity, surface_term,
-                              m.setup.time_step);
+        k[e] =
+            element_matrix(r1, r2, p.conductivity, m.setup.volumetric_heat_capacity, surface_term, m.setup.time_step);
 
         // The load vector's weights, with the operations the element
         // formulas give them.
@@ -148,7 +148,7 @@ static void solve_with_full_elimination(HeatModel& m) {
     NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
     numlib::detail::shift_first_row(node_count, &lower[1], &main[1], &upper[1]);
     const int failed_element = numlib::detail::eliminate(node_count, &lower[1], &main[1], &upper[1], nullptr,
-                                                          &m.elimination_multiplier[1], &m.row_interchanged[1]);
+                                                         &m.elimination_multiplier[1], &m.row_interchanged[1]);
     if (failed_element != 0) {
         m.factor_rejected = true;
         return;
@@ -156,8 +156,8 @@ static void solve_with_full_elimination(HeatModel& m) {
     NodalArray solution = load;
     DLSLTS(node_count, &lower[1], &main[1], &upper[1], &m.elimination_multiplier[1], &m.row_interchanged[1],
            &solution[1]);
-    if (same_bits(lower, m.lower_diagonal) && same_bits(main, m.main_diagonal) &&
-        same_bits(upper, m.upper_diagonal) && same_bits(solution, m.right_hand_side)) {
+    if (same_bits(lower, m.lower_diagonal) && same_bits(main, m.main_diagonal) && same_bits(upper, m.upper_diagonal) &&
+        same_bits(solution, m.right_hand_side)) {
         m.factor_kept = true;
     } else {
         m.factor_rejected = true;

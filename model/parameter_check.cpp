@@ -48,8 +48,7 @@ std::string place_text(int line, int column) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-void add_warning(CheckReport& report, std::string code, int field, const CheckedValue* value,
-                 std::string message) {
+void add_warning(CheckReport& report, std::string code, int field, const CheckedValue* value, std::string message) {
     CheckWarning warning;
     warning.code = std::move(code);
     warning.field = field;
@@ -150,8 +149,7 @@ void warn_about_run(CheckReport& report) {
                         "): the result file gets no record");
     } else if (steps > many_steps) {
         add_warning(report, "many_steps", -1, nullptr,
-                    "the run takes " + std::to_string(steps) + " time steps, more than " +
-                        std::to_string(many_steps));
+                    "the run takes " + std::to_string(steps) + " time steps, more than " + std::to_string(many_steps));
     }
 }
 
@@ -171,18 +169,15 @@ std::string origin_text(const CheckedValue& checked) {
     const textio::ValueOrigin& origin = checked.origin;
     std::string where = checked.position_known ? place_text(checked.line, checked.column) : std::string();
     switch (origin.source) {
-        case ValueSource::untouched:
-            return "not reached: a slash ended the read, the value stays 0";
-        case ValueSource::null_value:
-            return "null value at " + where + ", the value stays 0";
-        case ValueSource::truth_word:
-            return "truth word \"" + checked.token + "\" at " + where;
+        case ValueSource::untouched: return "not reached: a slash ended the read, the value stays 0";
+        case ValueSource::null_value: return "null value at " + where + ", the value stays 0";
+        case ValueSource::truth_word: return "truth word \"" + checked.token + "\" at " + where;
         case ValueSource::repeat:
-            if (origin.repeated_null) return "repeated null \"" + checked.token + "\" at " + where + ", the value stays 0";
+            if (origin.repeated_null)
+                return "repeated null \"" + checked.token + "\" at " + where + ", the value stays 0";
             return std::string(origin.repeated_truth ? "repeated truth word \"" : "repeat \"") + checked.token +
                    "\" at " + where;
-        case ValueSource::number:
-            break;
+        case ValueSource::number: break;
     }
     return "\"" + checked.token + "\" at " + where;
 }
@@ -214,7 +209,6 @@ std::string json_number(double value) {
 }
 
 std::string json_position(bool known, int number) { return known ? std::to_string(number) : "null"; }
-
 
 }  // namespace
 
@@ -269,7 +263,7 @@ std::string check_report_text(const CheckReport& report) {
         const ParameterField& field = parameter_fields[i];
         const CheckedValue& checked = report.values[i];
         std::string line = "  " + std::string(field.meaning) + ":";
-        line.resize(std::max<std::size_t>(line.size(), 32) , ' ');
+        line.resize(std::max<std::size_t>(line.size(), 32), ' ');
         line += exact_number_text(checked.value) + " " + std::string(field.unit);
         line.resize(std::max<std::size_t>(line.size() + 2, 56), ' ');
         line += "from " + origin_text(checked);
@@ -297,9 +291,9 @@ std::string check_report_text(const CheckReport& report) {
     row("step count", std::to_string(s.step_count));
     row("time step", exact_number_text(s.time_step) + " s");
     row("end time", exact_number_text(s.total_time) + " s");
-    row("medium changes",
-        f.switch_step ? "at step " + std::to_string(*f.switch_step) + " (time " + exact_number_text(f.switch_time) + " s)"
-                      : std::string("never"));
+    row("medium changes", f.switch_step ? "at step " + std::to_string(*f.switch_step) + " (time " +
+                                              exact_number_text(f.switch_time) + " s)"
+                                        : std::string("never"));
     row("effective coefficient", exact_number_text(f.effective_coefficient) + " W/(m2 K) (twice the given one)");
     row("Biot number", exact_number_text(f.biot_number));
     row("result file size", std::to_string(f.result_file_bytes) + " bytes");
@@ -338,8 +332,8 @@ std::string check_report_json(const CheckReport& report) {
                (w.field >= 0 ? json_string(parameter_fields[static_cast<std::size_t>(w.field)].name)
                              : std::string("null")) +
                ", \"line\": " + json_position(w.line > 0, w.line) +
-               ", \"column\": " + json_position(w.line > 0, w.column) +
-               ", \"message\": " + json_string(w.message) + "}";
+               ", \"column\": " + json_position(w.line > 0, w.column) + ", \"message\": " + json_string(w.message) +
+               "}";
     }
     out += report.warnings.empty() ? "],\n" : "\n  ],\n";
     const RunForecast& f = report.forecast;

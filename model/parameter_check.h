@@ -30,9 +30,9 @@ struct CheckedValue {
 };
 
 struct CheckWarning {
-    std::string code;             // stable key, see docs/check-json.md
-    int field = -1;               // index into parameter_fields, -1 for the run as a whole
-    int line = 0;                 // 0 when not tied to a place in the file
+    std::string code;  // stable key, see docs/check-json.md
+    int field = -1;    // index into parameter_fields, -1 for the run as a whole
+    int line = 0;      // 0 when not tied to a place in the file
     int column = 0;
     std::string message;
 };
@@ -49,7 +49,7 @@ struct RunForecast {
 };
 
 struct CheckReport {
-    std::string parameter_file;               // its full path
+    std::string parameter_file;  // its full path
     std::array<CheckedValue, parameter_fields.size()> values;
     std::vector<CheckWarning> warnings;
     RunForecast forecast;

@@ -13,11 +13,11 @@
 namespace model {
 
 struct ParameterField {
-    std::string_view name;      // the key used in reports and JSON
+    std::string_view name;  // the key used in reports and JSON
     std::string_view meaning;
-    std::string_view unit;      // SI unit; temperatures share one scale
-    int line;                   // line of the file that holds it (the title is line 1)
-    int read;                   // which of the nine reads fills it (1..9)
+    std::string_view unit;  // SI unit; temperatures share one scale
+    int line;               // line of the file that holds it (the title is line 1)
+    int read;               // which of the nine reads fills it (1..9)
     double ParameterSet::*member;
     bool must_not_be_negative;  // a negative value has no physical meaning
 };
@@ -28,10 +28,8 @@ inline constexpr std::array<ParameterField, 11> parameter_fields{{
     {"heat_transfer_coefficient", "heat-transfer coefficient", "W/(m2 K)", 4, 3,
      &ParameterSet::heat_transfer_coefficient, true},
     {"initial_temperature", "initial temperature", "C", 5, 4, &ParameterSet::initial_temperature, false},
-    {"ambient_temperature_1", "medium temperature, phase 1", "C", 6, 5, &ParameterSet::ambient_temperature_1,
-     false},
-    {"ambient_temperature_2", "medium temperature, phase 2", "C", 6, 5, &ParameterSet::ambient_temperature_2,
-     false},
+    {"ambient_temperature_1", "medium temperature, phase 1", "C", 6, 5, &ParameterSet::ambient_temperature_1, false},
+    {"ambient_temperature_2", "medium temperature, phase 2", "C", 6, 5, &ParameterSet::ambient_temperature_2, false},
     {"density", "density", "kg/m3", 7, 6, &ParameterSet::density, true},
     {"specific_heat", "specific heat", "J/(kg K)", 8, 7, &ParameterSet::specific_heat, true},
     {"conductivity", "conductivity", "W/(m K)", 9, 8, &ParameterSet::conductivity, true},

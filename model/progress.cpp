@@ -61,7 +61,8 @@ void show_progress(std::int64_t step) {
     // Keep the looks about `look_interval` apart at the rate seen so far.
     if (elapsed > 0.0) {
         const double steps_per_second = static_cast<double>(step) / elapsed;
-        progress.steps_per_look = std::max<std::int64_t>(1, static_cast<std::int64_t>(steps_per_second * look_interval));
+        progress.steps_per_look =
+            std::max<std::int64_t>(1, static_cast<std::int64_t>(steps_per_second * look_interval));
     }
     progress_countdown = progress.steps_per_look;
     if (progress.refreshed && std::chrono::duration<double>(now - progress.last_refresh).count() < refresh_interval) {
@@ -72,10 +73,10 @@ void show_progress(std::int64_t step) {
     // "\r", the line, and blanks over what a longer previous line left behind.
     char text[192];
     text[0] = '\r';
-    const int written = std::snprintf(text + 1, sizeof text - 1, "temp1d: %3d%%  step %lld of %lld  elapsed %s  remaining %s",
-                                      static_cast<int>(fraction * 100.0), static_cast<long long>(step),
-                                      static_cast<long long>(progress.total_steps), clock_text(elapsed).c_str(),
-                                      clock_text(remaining).c_str());
+    const int written = std::snprintf(
+        text + 1, sizeof text - 1, "temp1d: %3d%%  step %lld of %lld  elapsed %s  remaining %s",
+        static_cast<int>(fraction * 100.0), static_cast<long long>(step), static_cast<long long>(progress.total_steps),
+        clock_text(elapsed).c_str(), clock_text(remaining).c_str());
     std::size_t length = std::min(static_cast<std::size_t>(std::max(written, 0)), sizeof text - 2);
     const std::size_t covered = std::min(std::max(length, progress.shown_length), sizeof text - 2);
     std::fill(text + 1 + length, text + 1 + covered, ' ');

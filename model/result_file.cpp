@@ -17,8 +17,10 @@ namespace {
 using namespace textio;
 
 constexpr std::array header_layout{
-    literal(" Time,s              tc               tpov"), record_break(),
-    literal("******************************************"), layout_end(),
+    literal(" Time,s              tc               tpov"),
+    record_break(),
+    literal("******************************************"),
+    layout_end(),
 };
 
 // One blank, then four fields of a blank and a fixed-point field 12.2.
@@ -28,8 +30,11 @@ constexpr int field_decimals = 2;
 constexpr std::size_t record_length = 1 + record_fields * (1 + field_width);
 
 constexpr std::array closing_layout{
-    literal(" *****************************************************"), record_break(),
-    literal(" dTmax="), fixed_field(field_width, field_decimals), layout_end(),
+    literal(" *****************************************************"),
+    record_break(),
+    literal(" dTmax="),
+    fixed_field(field_width, field_decimals),
+    layout_end(),
 };
 
 }  // namespace
@@ -65,7 +70,7 @@ std::int64_t rounded_hundredths(double value) {
 struct RecordCache {
     std::array<char, record_length + 2> text{};
     std::array<std::int64_t, record_fields> shown{no_rounded_value, no_rounded_value, no_rounded_value,
-                                                   no_rounded_value};
+                                                  no_rounded_value};
 };
 
 RecordCache& record_cache() {

@@ -25,8 +25,7 @@ std::string message_number(double value) {
 
 std::string no_step_report_line(const ModelSetup& setup) {
     return "temp1d: no time step taken: step count " + std::to_string(setup.step_count) + " (total time " +
-           message_number(setup.total_time) + " s, reference step " + message_number(setup.reference_step) +
-           " s)";
+           message_number(setup.total_time) + " s, reference step " + message_number(setup.reference_step) + " s)";
 }
 
 void stop_if_interrupted(std::int64_t steps_done, std::int64_t step_count) {

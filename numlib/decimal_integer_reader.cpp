@@ -11,8 +11,7 @@ bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-DecimalReading read_decimal_integer(std::string_view text)
-{
+DecimalReading read_decimal_integer(std::string_view text) {
     const int length = static_cast<int>(text.size());
     if (length <= 0) {
         return {0, -1};

@@ -26,7 +26,7 @@ constexpr std::string_view forced_break = "%/";
 
 // The blank line and the first line of a report.
 constexpr std::array first_line_layout = {
-    record_break(),   literal(" *** "), text_field(8), literal(" ERROR"),
+    record_break(), literal(" *** "), text_field(8), literal(" ERROR"),
     text_field(),  // the header: " <code> from <routine>"
     text_field(),  // the text from its ".  " on
     layout_end(),
@@ -41,12 +41,9 @@ constexpr std::array continuation_layout = {
 };
 
 constexpr std::array traceback_header_layout = {
-    literal("     Here is a traceback of subprogram calls in reverse order:"),
-    record_break(),
-    literal("     Routine name                    Error type  Error code"),
-    record_break(),
-    literal("     ------------                    ----------  ----------"),
-    layout_end(),
+    literal("     Here is a traceback of subprogram calls in reverse order:"), record_break(),
+    literal("     Routine name                    Error type  Error code"),    record_break(),
+    literal("     ------------                    ----------  ----------"),    layout_end(),
 };
 
 constexpr std::array traceback_row_layout = {
@@ -54,12 +51,12 @@ constexpr std::array traceback_row_layout = {
 };
 
 constexpr std::array internal_call_row_layout = {
-    literal("     "),  text_field(32), integer_field(6), literal("      "), integer_field(6),
-    literal("    (Called internally)"), layout_end(),
+    literal("     "),  text_field(32),   integer_field(6),
+    literal("      "), integer_field(6), literal("    (Called internally)"),
+    layout_end(),
 };
 
-std::string_view type_word(int type)
-{
+std::string_view type_word(int type) {
     constexpr std::array<std::string_view, error_type_count + 1> words = {
         "UNKNOWN ", "NOTE    ", "ALERT   ", "WARNING ", "FATAL   ", "TERMINAL", "WARNING ", "FATAL   ",
     };
@@ -68,8 +65,7 @@ std::string_view type_word(int type)
 
 // A name whose first letter is lower case and second upper case is shown
 // with its first letter raised.
-RoutineName displayed_name(const RoutineName& name)
-{
+RoutineName displayed_name(const RoutineName& name) {
     RoutineName shown = name;
     if (shown[0] >= 'a' && shown[0] <= 'z' && shown[1] >= 'A' && shown[1] <= 'Z') {
         shown[0] = static_cast<char>(shown[0] - 'a' + 'A');
@@ -78,8 +74,7 @@ RoutineName displayed_name(const RoutineName& name)
 }
 
 // " <code> from <name up to its first blank>"
-std::string report_header(int code, const RoutineName& name)
-{
+std::string report_header(int code, const RoutineName& name) {
     const std::string_view shown(name.data(), name.size());
     char digits[12];
     const auto converted = std::to_chars(std::begin(digits), std::end(digits), code);
@@ -93,8 +88,7 @@ std::string report_header(int code, const RoutineName& name)
 // Positions below count from 1 like the characters of the text.
 
 // The characters first..last of `text` (empty when last < first).
-std::string_view characters(std::string_view text, int first, int last)
-{
+std::string_view characters(std::string_view text, int first, int last) {
     if (last < first) {
         return {};
     }
@@ -102,28 +96,24 @@ std::string_view characters(std::string_view text, int first, int last)
 }
 
 // Position of the first "%/" lying wholly within first..last, or 0.
-int find_forced_break(std::string_view text, int first, int last)
-{
+int find_forced_break(std::string_view text, int first, int last) {
     const std::size_t found = characters(text, first, last).find(forced_break);
     return found == std::string_view::npos ? 0 : first + static_cast<int>(found);
 }
 
 // Position of the last blank within first..last, or 0.
-int find_last_blank(std::string_view text, int first, int last)
-{
+int find_last_blank(std::string_view text, int first, int last) {
     const std::size_t found = characters(text, first, last).rfind(' ');
     return found == std::string_view::npos ? 0 : first + static_cast<int>(found);
 }
 
-void write_continuation_line(Channel& channel, std::string_view line)
-{
+void write_continuation_line(Channel& channel, std::string_view line) {
     const std::array values = {text_value(line)};
     write_layout(channel, continuation_layout, values);
 }
 
 // Writes the text after the first line, which ended at position `end`.
-void write_continuation_lines(Channel& channel, std::string_view text, int end, bool ended_by_forced_break)
-{
+void write_continuation_lines(Channel& channel, std::string_view text, int end, bool ended_by_forced_break) {
     const int n = static_cast<int>(text.size());
     for (;;) {
         const int reach = std::min(end + continuation_width, n);
@@ -151,8 +141,7 @@ void write_continuation_lines(Channel& channel, std::string_view text, int end, 
     }
 }
 
-void write_traceback(Channel& channel, const ErrorState& state, int top_level)
-{
+void write_traceback(Channel& channel, const ErrorState& state, int top_level) {
     write_layout(channel, traceback_header_layout, {});
     for (int level = top_level; level >= 1; --level) {
         const RoutineName name = displayed_name(state.routine_name[level]);
@@ -172,8 +161,7 @@ void write_traceback(Channel& channel, const ErrorState& state, int top_level)
 
 }  // namespace
 
-void print_error_report()
-{
+void print_error_report() {
     ErrorState& state = error_state();
     if (state.message_length <= 0) {
         return;

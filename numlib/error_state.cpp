@@ -8,8 +8,7 @@ namespace numlib::detail {
 // Static storage: every field is zero until initialise_error_state runs.
 ErrorState the_error_state{};
 
-void initialise_error_state(ErrorState& state)
-{
+void initialise_error_state(ErrorState& state) {
     state.current_level = 1;
     state.max_level = stack_limit;
 
@@ -35,8 +34,7 @@ void initialise_error_state(ErrorState& state)
     state.initialised = true;
 }
 
-RoutineName make_routine_name(std::string_view text)
-{
+RoutineName make_routine_name(std::string_view text) {
     RoutineName name;
     name.fill(' ');
     const std::size_t count = std::min(text.size(), name.size());

@@ -18,8 +18,8 @@
 namespace numlib::detail {
 
 inline constexpr int routine_name_length = 32;
-inline constexpr int level_count = 51;          // levels 1..51; only 1..50 are reachable
-inline constexpr int stack_limit = 50;          // initial max_level
+inline constexpr int level_count = 51;  // levels 1..51; only 1..50 are reachable
+inline constexpr int stack_limit = 50;  // initial max_level
 inline constexpr int error_type_count = 7;
 inline constexpr int message_capacity = 1024;
 inline constexpr int parameter_list_capacity = 300;
@@ -32,7 +32,7 @@ struct ErrorState {
     int current_level;
     int max_level;
     std::array<RoutineName, level_count + 1> routine_name;
-    std::array<int, level_count + 1> error_type;     // 0 none, -1 empty level
+    std::array<int, level_count + 1> error_type;  // 0 none, -1 empty level
     std::array<int, level_count + 1> error_code;
     std::array<bool, level_count + 1> is_user_level;
 
@@ -58,8 +58,7 @@ inline ErrorState& error_state() { return the_error_state; }
 void initialise_error_state(ErrorState& state);
 
 // The instance, initialised on its first use.
-inline ErrorState& initialised_error_state()
-{
+inline ErrorState& initialised_error_state() {
     ErrorState& state = error_state();
     if (!state.initialised) {
         initialise_error_state(state);

@@ -36,35 +36,24 @@ constexpr std::array<int, 13> machine_constants = {
 std::array<int, 4> unit_table = {0, standard_input_unit, standard_output_unit, standard_output_unit};
 
 constexpr std::array imach_complaint_layout = {
-    record_break(),
-    literal(" *** TERMINAL ERROR 5 from IMACH.  The argument"),
-    record_break(),
-    literal(" ***          must be between 1 and 12 inclusive."),
-    record_break(),
-    literal(" ***          N = "),
-    integer_field(6),
-    literal("."),
-    record_break(),
-    layout_end(),
+    record_break(),   literal(" *** TERMINAL ERROR 5 from IMACH.  The argument"),
+    record_break(),   literal(" ***          must be between 1 and 12 inclusive."),
+    record_break(),   literal(" ***          N = "),
+    integer_field(6), literal("."),
+    record_break(),   layout_end(),
 };
 
 constexpr std::array umach_complaint_layout = {
-    record_break(),
-    literal(" *** TERMINAL ERROR 5 from UMACH.  The absolute"),
-    record_break(),
-    literal(" ***          value of the index variable must be"),
-    record_break(),
-    literal(" ***          1, 2, or 3.  IABS(N) = "),
-    integer_field(6),
-    literal("."),
-    record_break(),
-    layout_end(),
+    record_break(),   literal(" *** TERMINAL ERROR 5 from UMACH.  The absolute"),
+    record_break(),   literal(" ***          value of the index variable must be"),
+    record_break(),   literal(" ***          1, 2, or 3.  IABS(N) = "),
+    integer_field(6), literal("."),
+    record_break(),   layout_end(),
 };
 
 }  // namespace
 
-int IMACH(const int& N)
-{
+int IMACH(const int& N) {
     if (N >= 1 && N <= 12) {
         return machine_constants[static_cast<std::size_t>(N)];
     }
@@ -75,8 +64,7 @@ int IMACH(const int& N)
     stop_program(status_library_stop);
 }
 
-void UMACH(const int& N, int& unit)
-{
+void UMACH(const int& N, int& unit) {
     if (N >= 1 && N <= 3) {
         unit = unit_table[static_cast<std::size_t>(N)];
         return;

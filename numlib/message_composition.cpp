@@ -22,8 +22,7 @@ char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - '
 
 // The placeholder "%(" kind digit ")" that starts at `text`[0], which must
 // have five characters.
-bool is_placeholder(std::string_view text)
-{
+bool is_placeholder(std::string_view text) {
     if (text[0] != '%' || text[1] != '(' || text[4] != ')') {
         return false;
     }
@@ -39,8 +38,7 @@ bool is_placeholder(std::string_view text)
 //
 // The list is walked entry by entry, so a text value that happens to contain
 // something like "*I1*" is never taken for an entry of its own.
-std::string_view find_parameter(const ErrorState& state, char kind, char digit)
-{
+std::string_view find_parameter(const ErrorState& state, char kind, char digit) {
     const int used = state.parameter_list_end > 1 ? state.parameter_list_end : 0;
     const std::string_view list(state.parameter_list.data(), static_cast<std::size_t>(used));
     std::size_t entry = 0;
@@ -68,8 +66,7 @@ std::string_view find_parameter(const ErrorState& state, char kind, char digit)
 
 // Composes ".  " and the template with its placeholders replaced into the
 // message text, cut at its capacity.
-void compose_message(ErrorState& state, std::string_view message_template)
-{
+void compose_message(ErrorState& state, std::string_view message_template) {
     // Work on a copy: the caller's text may overlap the message being built.
     std::array<char, message_capacity> copy;
     const std::size_t n = std::min(message_template.size(), copy.size());
@@ -108,8 +105,7 @@ void compose_message(ErrorState& state, std::string_view message_template)
     state.message_length = static_cast<int>(length);
 }
 
-[[noreturn]] void report_illegal_type(ErrorState& state)
-{
+[[noreturn]] void report_illegal_type(ErrorState& state) {
     std::copy(illegal_type_text.begin(), illegal_type_text.end(), state.message_text.begin());
     state.message_length = static_cast<int>(illegal_type_text.size());
     print_error_report();
@@ -124,8 +120,7 @@ namespace numlib {
 
 using namespace detail;
 
-void E1MES(const int& type, const int& code, std::string_view message_template)
-{
+void E1MES(const int& type, const int& code, std::string_view message_template) {
     // Initialising here too keeps a call before any push from recording its
     // error outside the stack.
     ErrorState& state = initialised_error_state();

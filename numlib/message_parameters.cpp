@@ -23,8 +23,7 @@ constexpr int entry_overhead = 8;
 // Appends the entry for placeholder `key``number` with `text`.  The room
 // check uses the length given; trailing blanks are removed afterwards when
 // `drop_trailing_blanks` is set (an all-blank or empty text keeps one blank).
-void append_parameter(ErrorState& state, char key, int number, std::string_view text, bool drop_trailing_blanks)
-{
+void append_parameter(ErrorState& state, char key, int number, std::string_view text, bool drop_trailing_blanks) {
     const int given_length = static_cast<int>(text.size());
     const bool fits = state.parameter_list_end + given_length + entry_overhead <= parameter_list_capacity;
     if (!fits || number < 1 || number > 9) {
@@ -62,8 +61,7 @@ namespace numlib {
 
 using namespace detail;
 
-void E1SETI(const int& number, const int& value)
-{
+void E1SETI(const int& number, const int& value) {
     ErrorState& state = initialised_error_state();
     char digits[12];
     const auto converted = std::to_chars(std::begin(digits), std::end(digits), value);
@@ -71,8 +69,7 @@ void E1SETI(const int& number, const int& value)
     append_parameter(state, 'I', number, text, false);
 }
 
-void E1SETL(const int& number, std::string_view text)
-{
+void E1SETL(const int& number, std::string_view text) {
     ErrorState& state = initialised_error_state();
     if (number < -9 || number > 9 || number == 0) {
         return;

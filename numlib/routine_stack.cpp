@@ -13,8 +13,7 @@ namespace {
 
 // Names compare equal when the bytes they share are identical and the longer
 // one has only blanks beyond that.
-bool names_match(std::string_view name, const RoutineName& stored)
-{
+bool names_match(std::string_view name, const RoutineName& stored) {
     const std::string_view top(stored.data(), stored.size());
     const std::size_t common = std::min(name.size(), top.size());
     if (name.substr(0, common) != top.substr(0, common)) {
@@ -25,8 +24,7 @@ bool names_match(std::string_view name, const RoutineName& stored)
 }
 
 // Acts on error `type` (1..7) recorded for `level`, the level being popped.
-void act_on_popped_error(ErrorState& state, int level, int type)
-{
+void act_on_popped_error(ErrorState& state, int level, int type) {
     if (type >= 2) {
         // Everything but a note is passed to the caller's level.
         state.error_type[level - 1] = type;
@@ -57,8 +55,7 @@ void act_on_popped_error(ErrorState& state, int level, int type)
 
 }  // namespace
 
-int take_pending_stop(ErrorState& state)
-{
+int take_pending_stop(ErrorState& state) {
     int stop = 0;
     if (state.type6_pending > 0) {
         stop = state.stop_flag[6];
@@ -77,8 +74,7 @@ namespace numlib {
 
 using namespace detail;
 
-void E1PSH(std::string_view name)
-{
+void E1PSH(std::string_view name) {
     ErrorState& state = initialised_error_state();
     if (state.current_level >= state.max_level) {
         // Recorded against the routine that tried to push; TERMINAL errors
@@ -93,8 +89,7 @@ void E1PSH(std::string_view name)
     state.error_code[level] = 0;
 }
 
-void E1POP(std::string_view name)
-{
+void E1POP(std::string_view name) {
     ErrorState& state = error_state();
     const int level = state.current_level;
     if (level <= 1) {

@@ -17,8 +17,7 @@ namespace numlib::detail {
 
 // The row with the strictly larger entry in the pivot column stays the
 // pivot row; ties and NaN magnitudes interchange.
-inline bool keeps_pivot_row(double pivot_row_entry, double next_row_entry)
-{
+inline bool keeps_pivot_row(double pivot_row_entry, double next_row_entry) {
     return std::fabs(pivot_row_entry) > std::fabs(next_row_entry);
 }
 
@@ -27,14 +26,12 @@ inline bool keeps_pivot_row(double pivot_row_entry, double next_row_entry)
 inline bool is_unusable_pivot(double pivot) { return !(std::fabs(pivot) > 0.0); }
 
 // t = -(r * s(k+1)), r the reciprocal of the pivot.
-inline double elimination_multiplier(double pivot_reciprocal, double next_row_entry)
-{
+inline double elimination_multiplier(double pivot_reciprocal, double next_row_entry) {
     return -(pivot_reciprocal * next_row_entry);
 }
 
 // An entry of the next row after the elimination: entry + t * pivot row entry.
-inline double eliminated_entry(double next_row_entry, double multiplier, double pivot_row_entry)
-{
+inline double eliminated_entry(double next_row_entry, double multiplier, double pivot_row_entry) {
     return next_row_entry + multiplier * pivot_row_entry;
 }
 
@@ -49,8 +46,7 @@ inline double eliminated_entry(double next_row_entry, double multiplier, double 
 // The row being eliminated is carried in registers from one step to the
 // next, so the chain of dependent operations does not pass through memory;
 // each row is stored once it is final.
-inline int eliminate(int n, double* s, double* d, double* u, double* b, double* multiplier, int* interchanged)
-{
+inline int eliminate(int n, double* s, double* d, double* u, double* b, double* multiplier, int* interchanged) {
     const bool with_rhs = b != nullptr;
     const bool recording = multiplier != nullptr;
     double row_s = s[0], row_d = d[0], row_u = u[0], row_b = with_rhs ? b[0] : 0.0;
@@ -90,8 +86,7 @@ inline int eliminate(int n, double* s, double* d, double* u, double* b, double* 
 // The right-hand side's share of the elimination, replayed from the
 // recorded interchanges and multipliers: the same operations on b, in the
 // same order, as `eliminate` performs on it.
-inline void eliminate_right_hand_side(int n, const double* multiplier, const int* interchanged, double* b)
-{
+inline void eliminate_right_hand_side(int n, const double* multiplier, const int* interchanged, double* b) {
     double row_b = b[0];
     for (int k = 0; k + 1 < n; ++k) {
         double next_b = b[k + 1];
@@ -107,12 +102,10 @@ inline void eliminate_right_hand_side(int n, const double* multiplier, const int
 // x(n-1) = (b(n-1) - d(n-1) x(n)) s(n-1); x(k) = ((b(k) - d(k) x(k+1)) -
 // u(k) x(k+2)) s(k), the two subtractions in this order.
 inline double last_unknown(double b, double last_pivot) { return b / last_pivot; }
-inline double second_last_unknown(double b, double d, double x_next, double pivot_reciprocal)
-{
+inline double second_last_unknown(double b, double d, double x_next, double pivot_reciprocal) {
     return (b - d * x_next) * pivot_reciprocal;
 }
-inline double unknown(double b, double d, double x_next, double u, double x_after_next, double pivot_reciprocal)
-{
+inline double unknown(double b, double d, double x_next, double u, double x_after_next, double pivot_reciprocal) {
     return ((b - d * x_next) - u * x_after_next) * pivot_reciprocal;
 }
 
@@ -121,8 +114,7 @@ inline double unknown(double b, double d, double x_next, double u, double x_afte
 // u[k] row k of the factor in columns k+1 and k+2, b the eliminated
 // right-hand side, overwritten by the solution.  The last two solution
 // values stay in registers.
-inline void back_substitute(int n, const double* s, const double* d, const double* u, double* b)
-{
+inline void back_substitute(int n, const double* s, const double* d, const double* u, double* b) {
     double later = last_unknown(b[n - 1], s[n - 1]);
     b[n - 1] = later;
     if (n < 2) return;
@@ -139,8 +131,7 @@ inline void back_substitute(int n, const double* s, const double* d, const doubl
 // Moves row 1 to columns 1..3 and clears the entries outside the matrix
 // (SUPDIAG[0] after the move, SUPDIAG[N-1]); for N = 1 only SUBDIAG[0]
 // receives the diagonal.
-inline void shift_first_row(int n, double* s, double* d, double* u)
-{
+inline void shift_first_row(int n, double* s, double* d, double* u) {
     s[0] = d[0];
     if (n >= 2) {
         d[0] = u[0];

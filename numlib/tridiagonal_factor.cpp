@@ -11,16 +11,14 @@ namespace numlib {
 namespace {
 
 // The order check of both routines: N <= 0 is a TERMINAL error.
-void report_bad_order(int n)
-{
+void report_bad_order(int n) {
     E1SETI(1, n);
     E1MES(5, 1, "The number of equations must be positive while N = %(i1) is given.");
 }
 
 }  // namespace
 
-void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* MULT, int* IPVT)
-{
+void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* MULT, int* IPVT) {
     E1PSH("DLSLTF ");
     const int n = N;
     if (n <= 0) {
@@ -38,8 +36,7 @@ void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
 }
 
 void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const double* SUPDIAG, const double* MULT,
-            const int* IPVT, double* RHS)
-{
+            const int* IPVT, double* RHS) {
     const int n = N;
     if (n <= 0) {
         // The only failure; the routine name is pushed for its report alone,

@@ -7,8 +7,7 @@
 
 namespace numlib {
 
-void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS)
-{
+void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS) {
     E1PSH("DLSLTR ");
     const int n = N;
     if (n <= 0) {

@@ -39,9 +39,9 @@ inline constexpr std::uint32_t failure_status_base = 0xC0000000u;
 
 // Exit statuses of the program's own outcomes (the failure reports above use
 // 0xC0000000 + n instead).
-inline constexpr std::uint32_t status_no_step_taken = 3;      // the parameters give no time step
-inline constexpr std::uint32_t status_library_stop = 4;       // the numerical library stopped the run
-inline constexpr std::uint32_t status_result_file_in_use = 5; // another run holds the result file
+inline constexpr std::uint32_t status_no_step_taken = 3;       // the parameters give no time step
+inline constexpr std::uint32_t status_library_stop = 4;        // the numerical library stopped the run
+inline constexpr std::uint32_t status_result_file_in_use = 5;  // another run holds the result file
 
 // The message of failure `number` with the unit and file filled in.
 std::string failure_message(int number, int unit, std::string_view full_path);

@@ -25,21 +25,34 @@ namespace {
 
 __extension__ typedef unsigned __int128 u128;
 
-constexpr std::array<std::uint64_t, detail::fast_path_max_decimals + 1> powers_of_ten = {
-    1, 10, 100, 1000, 10000, 100000, 1000000};
+constexpr std::array<std::uint64_t, detail::fast_path_max_decimals + 1> powers_of_ten = {1,     10,     100,    1000,
+                                                                                         10000, 100000, 1000000};
 
 // 10^0 .. 10^18: an integer has k digits when it is at least the (k-1)-th.
-constexpr std::array<std::uint64_t, 19> decimal_thresholds = {
-    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
-    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
-    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
-    1000000000000000000ull};
+constexpr std::array<std::uint64_t, 19> decimal_thresholds = {1ull,
+                                                              10ull,
+                                                              100ull,
+                                                              1000ull,
+                                                              10000ull,
+                                                              100000ull,
+                                                              1000000ull,
+                                                              10000000ull,
+                                                              100000000ull,
+                                                              1000000000ull,
+                                                              10000000000ull,
+                                                              100000000000ull,
+                                                              1000000000000ull,
+                                                              10000000000000ull,
+                                                              100000000000000ull,
+                                                              1000000000000000ull,
+                                                              10000000000000000ull,
+                                                              100000000000000000ull,
+                                                              1000000000000000000ull};
 
 // "00" to "99": two decimal digits at a time.
-constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
 
 // A binary64 magnitude as significand * 2^exponent.
 struct BinaryParts {
@@ -115,7 +128,8 @@ bool format_fixed_fast(double value, int width, int decimals, char* out) {
         if (shift < 64) rounded = (scaled + (std::uint64_t{1} << (shift - 1))) >> shift;
     } else {
         const u128 scaled = static_cast<u128>(parts.significand) * unit;
-        if (shift < 128) rounded = static_cast<std::uint64_t>((scaled + (static_cast<u128>(1) << (shift - 1))) >> shift);
+        if (shift < 128)
+            rounded = static_cast<std::uint64_t>((scaled + (static_cast<u128>(1) << (shift - 1))) >> shift);
     }
 
     // Two decimals (the result file's fields) divide by a constant, which
@@ -197,7 +211,8 @@ void format_fixed_general(double value, int width, int decimals, char* out) {
     DigitString digits;
     digits.integer_digits = text.substr(0, point);
     if (point != std::string_view::npos) digits.fraction_digits = text.substr(point + 1);
-    while (!digits.integer_digits.empty() && digits.integer_digits.front() == '0') digits.integer_digits.remove_prefix(1);
+    while (!digits.integer_digits.empty() && digits.integer_digits.front() == '0')
+        digits.integer_digits.remove_prefix(1);
 
     // Round at the last kept decimal: up when the rest of the expansion is at
     // least one half, that is when the first dropped digit is 5 or more.
@@ -209,8 +224,10 @@ void format_fixed_general(double value, int width, int decimals, char* out) {
     if (round_up) {
         std::size_t index = kept_count;
         while (index > 0 && kept_digit(digits, index - 1) == '9') --index;
-        if (index == 0) grows = true;
-        else carry_at = index - 1;
+        if (index == 0)
+            grows = true;
+        else
+            carry_at = index - 1;
     }
     bool zero = !round_up && digits.integer_digits.empty();
     for (std::size_t i = 0; zero && i < fraction_kept && i < digits.fraction_digits.size(); ++i)
@@ -233,8 +250,10 @@ void format_fixed_general(double value, int width, int decimals, char* out) {
     for (std::size_t i = 0; i < kept_count; ++i) {
         if (i == digits.integer_digits.size()) *position++ = '.';
         char digit = kept_digit(digits, i);
-        if (grows || i > carry_at) digit = '0';
-        else if (i == carry_at) ++digit;
+        if (grows || i > carry_at)
+            digit = '0';
+        else if (i == carry_at)
+            ++digit;
         *position++ = digit;
     }
     if (fraction_kept == 0) *position++ = '.';

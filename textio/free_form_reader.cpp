@@ -150,15 +150,15 @@ constexpr std::int64_t exponent_text_limit = 99'999;
 constexpr std::int64_t largest_repeat_count = std::numeric_limits<std::int32_t>::max();
 
 enum class NumberState {
-    start,                // nothing yet
-    sign,                 // a leading sign
-    point_first,          // a decimal point with no digit before it
-    integer_digits,       // digits, no point yet
-    fraction_digits,      // a point with at least one mantissa digit
-    exponent_letter,      // D, E or Q
-    exponent_sign,        // the exponent's sign (or a sign right after the digits)
-    exponent_digits,      // digits of the exponent
-    malformed,            // something not allowed in a number
+    start,            // nothing yet
+    sign,             // a leading sign
+    point_first,      // a decimal point with no digit before it
+    integer_digits,   // digits, no point yet
+    fraction_digits,  // a point with at least one mantissa digit
+    exponent_letter,  // D, E or Q
+    exponent_sign,    // the exponent's sign (or a sign right after the digits)
+    exponent_digits,  // digits of the exponent
+    malformed,        // something not allowed in a number
 };
 
 struct NumberText {
@@ -170,9 +170,9 @@ struct NumberText {
     std::int64_t repeat_count = 0;     // saturates above largest_repeat_count
 
     std::array<char, kept_digits_limit> digits{};
-    std::size_t kept = 0;              // significant digits in `digits`
-    bool dropped_nonzero = false;      // a nonzero digit beyond `digits`
-    std::int64_t point_exponent = 0;   // value = 0.<digits> x 10^(point_exponent + exponent_value)
+    std::size_t kept = 0;             // significant digits in `digits`
+    bool dropped_nonzero = false;     // a nonzero digit beyond `digits`
+    std::int64_t point_exponent = 0;  // value = 0.<digits> x 10^(point_exponent + exponent_value)
     bool exponent_negative = false;
     std::int64_t exponent_value = 0;
 };
@@ -274,8 +274,7 @@ void add_number_char(NumberText& number, int symbol) {
                 number.state = NumberState::malformed;
             }
             return;
-        case NumberState::malformed:
-            return;
+        case NumberState::malformed: return;
     }
 }
 
@@ -457,8 +456,7 @@ FreeFormReader make_channel_reader(Channel& channel) {
 
 // Notes where the values of an item come from, for a reader that keeps a
 // provenance record.
-static void note_item_origin(FreeFormReader& reader, const Item& item, std::size_t first_value,
-                             std::size_t reach) {
+static void note_item_origin(FreeFormReader& reader, const Item& item, std::size_t first_value, std::size_t reach) {
     ValueOrigin origin;
     origin.begin = reader.item_begin;
     origin.end = reader.chunk_begin + reader.position;

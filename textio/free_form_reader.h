@@ -49,20 +49,20 @@ struct FreeFormReader {
     // return and the line feed after it must fit together).
     std::size_t chunk_size = default_chunk_size;
     std::vector<char> chunk;
-    std::size_t chunk_begin = 0;   // offset in `memory` of the current chunk (memory source)
-    std::size_t position = 0;      // next byte in the current chunk
-    std::size_t length = 0;        // bytes in the current chunk
+    std::size_t chunk_begin = 0;  // offset in `memory` of the current chunk (memory source)
+    std::size_t position = 0;     // next byte in the current chunk
+    std::size_t length = 0;       // bytes in the current chunk
     bool source_exhausted = false;
 
     // Position bookkeeping between reads.
-    bool at_line_start = true;     // nothing of the current line has been consumed yet
+    bool at_line_start = true;  // nothing of the current line has been consumed yet
 
     // Optional record of where every value came from (see ReadProvenance);
     // null in a plain read.
     ReadProvenance* provenance = nullptr;
-    std::size_t item_begin = 0;    // text offset of the item being read
-    bool truth_token = false;      // the last token scanned was a truth value
-    bool repeat_form = false;      // the last item read was a repeat form "r*..."
+    std::size_t item_begin = 0;  // text offset of the item being read
+    bool truth_token = false;    // the last token scanned was a truth value
+    bool repeat_form = false;    // the last item read was a repeat form "r*..."
 };
 
 // Where a destination's value came from.  Offsets count bytes from the start
@@ -77,16 +77,16 @@ enum class ValueSource {
 
 struct ValueOrigin {
     ValueSource source = ValueSource::untouched;
-    bool repeated_null = false;    // "r*" without a value
-    bool repeated_truth = false;   // "r*T..."
-    std::size_t begin = 0;         // first byte of the token, comma or slash
-    std::size_t end = 0;           // one past its last byte
+    bool repeated_null = false;   // "r*" without a value
+    bool repeated_truth = false;  // "r*T..."
+    std::size_t begin = 0;        // first byte of the token, comma or slash
+    std::size_t end = 0;          // one past its last byte
 };
 
 struct ReadRecord {
-    std::size_t begin = 0;         // first byte of the read's first line
-    std::size_t end = 0;           // one past the last byte the read consumed
-    std::size_t first_value = 0;   // index of its first destination in `values`
+    std::size_t begin = 0;        // first byte of the read's first line
+    std::size_t end = 0;          // one past the last byte the read consumed
+    std::size_t first_value = 0;  // index of its first destination in `values`
     std::size_t value_count = 0;
 };
 

@@ -34,8 +34,8 @@ struct RecordTarget {
 };
 
 struct RecordBuilder {
-    std::string& text;          // characters 1..length of the record; its size is the length
-    std::size_t position = 0;   // the current position, 0 for column 1
+    std::string& text;         // characters 1..length of the record; its size is the length
+    std::size_t position = 0;  // the current position, 0 for column 1
 };
 
 // The reused record buffer (the program is single-threaded).
@@ -83,7 +83,8 @@ void put_field(RecordBuilder& record, const LayoutItem& field, const LayoutValue
             if (value.kind != ValueKind::real) {
                 put_asterisks(record, field.width);
             } else if (field.width > 0) {
-                format_fixed(value.real, field.width, field.decimals, claim(record, static_cast<std::size_t>(field.width)));
+                format_fixed(value.real, field.width, field.decimals,
+                             claim(record, static_cast<std::size_t>(field.width)));
             }
             return;
         case ItemKind::integer:
@@ -112,8 +113,7 @@ void put_field(RecordBuilder& record, const LayoutItem& field, const LayoutValue
             put_text(record, value.text);
             return;
         }
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -157,8 +157,8 @@ std::size_t after_group(std::span<const LayoutItem> layout, std::size_t begin, s
 // The open groups of the walk.  Groups nested deeper than the stack holds
 // are processed once.
 struct OpenGroup {
-    std::size_t begin = 0;   // index of the group begin
-    int remaining = 0;       // passes still to make after the current one
+    std::size_t begin = 0;  // index of the group begin
+    int remaining = 0;      // passes still to make after the current one
 };
 
 struct GroupStack {
@@ -188,15 +188,11 @@ void render(std::span<const LayoutItem> layout, std::span<const LayoutValue> val
         }
         const LayoutItem& item = layout[index];
         switch (item.kind) {
-            case ItemKind::literal:
-                put_text(record, item.text);
-                break;
+            case ItemKind::literal: put_text(record, item.text); break;
             case ItemKind::skip:
                 if (item.width > 0) record.position += static_cast<std::size_t>(item.width);
                 break;
-            case ItemKind::record_break:
-                end_record(record, target);
-                break;
+            case ItemKind::record_break: end_record(record, target); break;
             case ItemKind::group_begin:
                 if (item.repeat <= 0) {
                     index = after_group(layout, index, end);
@@ -233,8 +229,7 @@ void render(std::span<const LayoutItem> layout, std::span<const LayoutValue> val
                     consumed_in_pass = true;
                 }
                 break;
-            case ItemKind::end:
-                break;  // not reached: `end` stops the walk above
+            case ItemKind::end: break;  // not reached: `end` stops the walk above
         }
         ++index;
     }

@@ -33,7 +33,9 @@ constexpr LayoutItem skip(int positions) { return {ItemKind::skip, {}, positions
 constexpr LayoutItem record_break() { return {ItemKind::record_break, {}, 0, 0, 1}; }
 constexpr LayoutItem group(int repeat) { return {ItemKind::group_begin, {}, 0, 0, repeat}; }
 constexpr LayoutItem group_end() { return {ItemKind::group_end, {}, 0, 0, 1}; }
-constexpr LayoutItem fixed_field(int width, int decimals, int repeat = 1) { return {ItemKind::fixed, {}, width, decimals, repeat}; }
+constexpr LayoutItem fixed_field(int width, int decimals, int repeat = 1) {
+    return {ItemKind::fixed, {}, width, decimals, repeat};
+}
 constexpr LayoutItem integer_field(int width, int repeat = 1) { return {ItemKind::integer, {}, width, 0, repeat}; }
 constexpr LayoutItem text_field(int width = 0, int repeat = 1) { return {ItemKind::text, {}, width, 0, repeat}; }
 constexpr LayoutItem layout_end() { return {ItemKind::end, {}, 0, 0, 1}; }

@@ -21,12 +21,12 @@ struct Channel {
     bool connected = false;
     int unit = 0;
     int fd = -1;
-    bool owns_fd = false;        // false for the standard streams
-    bool read_only = false;      // opened through the read-only fallback
-    bool cut_pending = true;     // the first record written still has to cut the file
-    std::string full_path;       // the name resolved against the working directory
-    std::vector<char> out;       // output buffer; holds whole records only
-    std::size_t used = 0;        // bytes of `out` waiting to be written
+    bool owns_fd = false;     // false for the standard streams
+    bool read_only = false;   // opened through the read-only fallback
+    bool cut_pending = true;  // the first record written still has to cut the file
+    std::string full_path;    // the name resolved against the working directory
+    std::vector<char> out;    // output buffer; holds whole records only
+    std::size_t used = 0;     // bytes of `out` waiting to be written
 };
 
 // The connected channel of `unit`, or null.

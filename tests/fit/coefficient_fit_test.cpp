@@ -65,8 +65,8 @@ TEST(CoefficientFit, FittedWindowAndEffectiveCoefficient) {
     problem.temperatures.resize(100);
     const FitResult result = fit_coefficient(problem);
     EXPECT_NEAR(result.coefficient / c.coefficient, 1.0, 1e-6);
-    EXPECT_NEAR(effective_coefficient(problem.parameters, result.coefficient) * probe_radius / probe_conductivity,
-                1.0, 1e-6);
+    EXPECT_NEAR(effective_coefficient(problem.parameters, result.coefficient) * probe_radius / probe_conductivity, 1.0,
+                1e-6);
 }
 
 // With Gaussian noise of 2 K, the 95 % interval must hold the true value in

@@ -73,7 +73,7 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
         const char* name = position == ProbePosition::centre ? "centre" : "surface";
         write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), position, 120)));
         const ProgramRun run = run_fit_program(directory, std::string("--json --position ") + name +
-                                                          " -o fitted.txt --chart fit.svg probe.txt curve.csv");
+                                                              " -o fitted.txt --chart fit.svg probe.txt curve.csv");
         ASSERT_EQ(run.status, 0) << run.standard_error;
         EXPECT_EQ(run.standard_error, "");
         EXPECT_NEAR(json_value(run.standard_output, "heat_transfer_coefficient") / truth, 1.0, 1e-6) << name;
@@ -112,14 +112,16 @@ TEST_F(FitProgram, TextReportNamesEveryFigure) {
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 50)));
     const ProgramRun run = run_fit_program(directory, "--from 2 --to 15 probe.txt curve.csv");
     ASSERT_EQ(run.status, 0) << run.standard_error;
-    for (const char* label : {"heat-transfer coefficient (parameter file):", "effective coefficient (used by the model):",
-                              "95 % interval (parameter file):", "95 % interval (effective):", "RMS residual:",
-                              "largest residual:", "model runs:", "time taken:"}) {
+    for (const char* label :
+         {"heat-transfer coefficient (parameter file):", "effective coefficient (used by the model):",
+          "95 % interval (parameter file):", "95 % interval (effective):", "RMS residual:", "largest residual:",
+          "model runs:", "time taken:"}) {
         EXPECT_NE(run.standard_output.find(label), std::string::npos) << label << "\n" << run.standard_output;
     }
     const auto value_after = [&](const std::string& label) {
         const std::size_t at = run.standard_output.find(label);
-        return at == std::string::npos ? std::nan("") : std::strtod(run.standard_output.c_str() + at + label.size(), nullptr);
+        return at == std::string::npos ? std::nan("")
+                                       : std::strtod(run.standard_output.c_str() + at + label.size(), nullptr);
     };
     EXPECT_NEAR(value_after("heat-transfer coefficient (parameter file):") / truth, 1.0, 1e-6);
     EXPECT_NEAR(value_after("effective coefficient (used by the model):") / (2.0 * truth), 1.0, 1e-6);
@@ -176,8 +178,8 @@ TEST_F(FitProgram, BadParameterFilesAndOptionsAreRefused) {
     write_curve("1,800\n2,790\n3,780\n");
     const ProgramRun missing = run_fit_program(directory, "nothere.txt curve.csv");
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.standard_error, "textio: severe (29): file not found, unit 217, file " +
-                                          (directory / "nothere.txt").string() + "\r\n");
+    EXPECT_EQ(missing.standard_error,
+              "textio: severe (29): file not found, unit 217, file " + (directory / "nothere.txt").string() + "\r\n");
     write_file(directory / "bad.txt", "title\n0\n0.05\nabc\n");
     const ProgramRun bad = run_fit_program(directory, "bad.txt curve.csv");
     EXPECT_EQ(bad.status, 2);
@@ -235,7 +237,8 @@ TEST_F(FitProgram, NothingIsWrittenOrReplacedWhenTheFitOrAnOutputFails) {
     // A good fit whose parameter output cannot be written: the chart is
     // not written either, and no temporary file is left.
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 40)));
-    const ProgramRun unwritable = run_fit_program(directory, "-o no-such-dir/fitted.txt --chart fit.svg probe.txt curve.csv");
+    const ProgramRun unwritable =
+        run_fit_program(directory, "-o no-such-dir/fitted.txt --chart fit.svg probe.txt curve.csv");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_EQ(unwritable.standard_error,
               "temp1d-fit: no-such-dir/fitted.txt: cannot be written: No such file or directory\n");

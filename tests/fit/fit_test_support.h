@@ -22,7 +22,7 @@ fit::FitProblem model_curve(const model::ParameterSet& parameters, fit::ProbePos
 // `directory`; with `as_unprivileged_user`, as user and group 65534 through
 // setpriv, so that file permissions apply even when the tests run as root.
 ProgramRun run_fit_program(const std::filesystem::path& directory, const std::string& arguments,
-                       bool as_unprivileged_user = false);
+                           bool as_unprivileged_user = false);
 
 // The probe's parameter file text (CRLF line ends, comments after values).
 std::string probe_parameter_file(double coefficient, double run_length);

@@ -9,16 +9,15 @@ using namespace fit;
 namespace {
 
 TEST(MeasuredCurve, CommaBlankTabHeaderCommentsAndCrLf) {
-    const CurveReading reading = parse_measured_curve(
-        "# probe log\r\n"
-        "time [s], temperature [C]\r\n"
-        "\r\n"
-        "0.5,849.5   # first\r\n"
-        "1.0 848\r\n"
-        "  1.5\t 846.25 \r\n"
-        "2e0 , -1.5E+2\n"
-        "2.5,840",
-        "log.csv");
+    const CurveReading reading = parse_measured_curve("# probe log\r\n"
+                                                      "time [s], temperature [C]\r\n"
+                                                      "\r\n"
+                                                      "0.5,849.5   # first\r\n"
+                                                      "1.0 848\r\n"
+                                                      "  1.5\t 846.25 \r\n"
+                                                      "2e0 , -1.5E+2\n"
+                                                      "2.5,840",
+                                                      "log.csv");
     ASSERT_EQ(reading.error, "");
     EXPECT_EQ(reading.curve.time, (std::vector<double>{0.5, 1.0, 1.5, 2.0, 2.5}));
     EXPECT_EQ(reading.curve.temperature, (std::vector<double>{849.5, 848.0, 846.25, -150.0, 840.0}));

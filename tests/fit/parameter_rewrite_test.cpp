@@ -10,17 +10,16 @@ using namespace fit;
 
 namespace {
 
-const std::string probe =
-    "Probe\r\n"
-    "0        inner radius, m\r\n"
-    "0.00625  outer radius, m\r\n"
-    "1000     heat-transfer coefficient, W/(m2 K)\r\n"
-    "850      initial temperature, C\r\n"
-    "40 40    oil, C\r\n"
-    "8470     density\r\n"
-    "444      specific heat\r\n"
-    "14.9     conductivity\r\n"
-    "30 30    durations, s\r\n";
+const std::string probe = "Probe\r\n"
+                          "0        inner radius, m\r\n"
+                          "0.00625  outer radius, m\r\n"
+                          "1000     heat-transfer coefficient, W/(m2 K)\r\n"
+                          "850      initial temperature, C\r\n"
+                          "40 40    oil, C\r\n"
+                          "8470     density\r\n"
+                          "444      specific heat\r\n"
+                          "14.9     conductivity\r\n"
+                          "30 30    durations, s\r\n";
 
 TEST(ParameterRewrite, OnlyTheCoefficientChangesAndTheCommentKeepsItsColumn) {
     const FitParameters fit = parse_fit_parameters(probe, "/x/probe.txt");

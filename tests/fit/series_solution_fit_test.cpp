@@ -39,7 +39,10 @@ std::vector<double> eigenvalues(double biot, int count) {
                 double low = a, high = b;
                 for (int i = 0; i < 100; ++i) {
                     const double mid = 0.5 * (low + high);
-                    if ((biot_residual(mid, biot) < 0.0) == (fa < 0.0)) low = mid; else high = mid;
+                    if ((biot_residual(mid, biot) < 0.0) == (fa < 0.0))
+                        low = mid;
+                    else
+                        high = mid;
                 }
                 roots.push_back(0.5 * (low + high));
                 break;
@@ -119,9 +122,9 @@ TEST(SeriesSolutionFit, EffectiveCoefficientWithinTheDiscretisationError) {
         }
         const double discretisation_bound = std::sqrt(residual_squares / slope_squares);
         const double error = std::fabs(std::log(fitted_effective / effective));
-        std::printf("Bi %g %s: fitted effective %.6g, exact %.6g, |ln ratio| %.3g, bound %.3g, RMS %.3g K\n",
-                    c.biot, c.position == ProbePosition::centre ? "centre" : "surface", fitted_effective, effective,
-                    error, discretisation_bound, result.rms_residual);
+        std::printf("Bi %g %s: fitted effective %.6g, exact %.6g, |ln ratio| %.3g, bound %.3g, RMS %.3g K\n", c.biot,
+                    c.position == ProbePosition::centre ? "centre" : "surface", fitted_effective, effective, error,
+                    discretisation_bound, result.rms_residual);
         EXPECT_LE(error, discretisation_bound * 1.05 + 1e-9) << "Bi " << c.biot;
         // The model is good to a fraction of a per cent here ...
         EXPECT_LT(discretisation_bound, 0.01) << "Bi " << c.biot;

@@ -48,11 +48,10 @@ TEST_P(GoldenRun, ReproducesTheKeptResultFileOutputAndStatus) {
     remove_scratch_directory(directory);
 }
 
-INSTANTIATE_TEST_SUITE_P(KeptResults, GoldenRun, ::testing::ValuesIn(golden_case_names()),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(KeptResults, GoldenRun, ::testing::ValuesIn(golden_case_names()), [](const auto& info) {
+    std::string name = info.param;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 }  // namespace

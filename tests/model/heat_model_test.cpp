@@ -174,8 +174,8 @@ std::string first_difference(const ParameterSet& p, int steps) {
         const double got[4] = {r.time, r.tc, r.tpov, r.dT};
         for (int i = 0; i < 4; ++i) {
             if (!same_value(got[i], expected[i])) {
-                return "step " + std::to_string(k + 1) + " value " + std::to_string(i) + ": " +
-                       std::to_string(got[i]) + " vs " + std::to_string(expected[i]);
+                return "step " + std::to_string(k + 1) + " value " + std::to_string(i) + ": " + std::to_string(got[i]) +
+                       " vs " + std::to_string(expected[i]);
             }
         }
         if (!same_value(fast.dTmax, dTmax)) return "dTmax after step " + std::to_string(k + 1);
@@ -235,9 +235,17 @@ TEST(TimeStep, MatchesTheElementFormulasWithExtremeValues) {
     int completed = 0;
     for (int trial = 0; trial < 300; ++trial) {
         ParameterSet p = unit_example();
-        double* fields[] = {&p.inner_radius, &p.outer_radius, &p.heat_transfer_coefficient, &p.initial_temperature,
-                            &p.ambient_temperature_1, &p.ambient_temperature_2, &p.density, &p.specific_heat,
-                            &p.conductivity, &p.first_phase_duration, &p.second_phase_duration};
+        double* fields[] = {&p.inner_radius,
+                            &p.outer_radius,
+                            &p.heat_transfer_coefficient,
+                            &p.initial_temperature,
+                            &p.ambient_temperature_1,
+                            &p.ambient_temperature_2,
+                            &p.density,
+                            &p.specific_heat,
+                            &p.conductivity,
+                            &p.first_phase_duration,
+                            &p.second_phase_duration};
         // Replace two or three parameters by extreme values, keep a step
         // count that runs.
         for (int k = 0; k < 2 + trial % 2; ++k) {

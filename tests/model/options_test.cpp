@@ -58,9 +58,8 @@ TEST_F(Options, HelpVersionAndUsageErrorsTouchNoFile) {
         bool on_standard_output;
     };
     const std::vector<Case> cases = {
-        {"--help", 0, true}, {"-h", 0, true},        {"--version", 0, true},
-        {"--bogus", 2, false}, {"extra", 2, false},  {"--json", 2, false},
-        {"-C", 2, false},    {"--check extra", 2, false},
+        {"--help", 0, true}, {"-h", 0, true},      {"--version", 0, true}, {"--bogus", 2, false},
+        {"extra", 2, false}, {"--json", 2, false}, {"-C", 2, false},       {"--check extra", 2, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -106,8 +105,7 @@ TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
 
     const ProgramRun warned = run_program_with(directory, "--check");
     EXPECT_EQ(warned.status, 1);
-    EXPECT_NE(warned.standard_output.find("warning: line 6, column 6: medium temperature, phase 2"),
-              std::string::npos)
+    EXPECT_NE(warned.standard_output.find("warning: line 6, column 6: medium temperature, phase 2"), std::string::npos)
         << warned.standard_output;
     EXPECT_EQ(warned.standard_error, "");
     expect_unchanged(parameters_before, param());
@@ -179,8 +177,8 @@ TEST_F(Options, CheckJsonParsesAndHoldsTheRunsValues) {
         "'end_time','switch_step','switch_time','effective_heat_transfer_coefficient','biot_number',"
         "'result_file_bytes','estimated_seconds'}\n";
     write_file(directory / "keys.py", script);
-    const std::string command = "python3 '" + (directory / "keys.py").string() + "' '" +
-                                (directory / "report.json").string() + "'";
+    const std::string command =
+        "python3 '" + (directory / "keys.py").string() + "' '" + (directory / "report.json").string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
 
     // The values are the bits the run uses.
@@ -242,8 +240,8 @@ TEST_F(Options, ProgressShowsOnATerminalOnly) {
     EXPECT_EQ(to_file.status, 0);
     EXPECT_EQ(to_file.standard_error, "");
     EXPECT_EQ(*read_file(result()), with_progress);
-    const std::string piped = "cd '" + directory.string() + "' && '" + std::string(TEMP1D_BINARY) +
-                              "' 2>&1 | cat > piped.out";
+    const std::string piped =
+        "cd '" + directory.string() + "' && '" + std::string(TEMP1D_BINARY) + "' 2>&1 | cat > piped.out";
     ASSERT_EQ(std::system(piped.c_str()), 0);
     EXPECT_EQ(*read_file(directory / "piped.out"), "");
 

@@ -20,7 +20,6 @@ using namespace model;
 
 namespace {
 
-
 CheckReport check_text(const std::string& text) {
     textio::FreeFormReader reader = textio::make_memory_reader(text);
     textio::ReadProvenance provenance;
@@ -61,18 +60,18 @@ TEST(ParameterCheck, EachTrapIsFlaggedOnItsValueAtItsPlace) {
     const std::vector<Trap> traps = {
         {"word after line 6", "q\n0\n0.05\n5000\n850\n20   temperature of the medium\n7800\n460\n45\n6 6\n",
          "truth_word", "ambient_temperature_2", 6, 6, -1.0},
-        {"word after line 10", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n120  full quench time\n",
-         "truth_word", "second_phase_duration", 10, 6, 0.0},
-        {"decimal comma", "q\n0\n0,05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "decimal_comma", "outer_radius",
-         3, 1, 0.0},
+        {"word after line 10", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n120  full quench time\n", "truth_word",
+         "second_phase_duration", 10, 6, 0.0},
+        {"decimal comma", "q\n0\n0,05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "decimal_comma", "outer_radius", 3, 1,
+         0.0},
         {"decimal comma inside a pair", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n  6 0,5\n", "decimal_comma",
          "second_phase_duration", 10, 5, 0.0},
         {"thousands blank", "q\n0\n0.05\n5 000\n850\n20 20\n7800\n460\n45\n6 6\n", "unread_digits",
          "heat_transfer_coefficient", 4, 1, 5.0},
         {"line 6 with one number", "q\n0\n0.05\n5000\n850\n20\n300 x\n7800\n460\n45\n6 6\n", "other_line",
          "ambient_temperature_2", 7, 1, 300.0},
-        {"negative conductivity", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n\t-45\n6 6\n", "negative",
-         "conductivity", 9, 2, -45.0},
+        {"negative conductivity", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n\t-45\n6 6\n", "negative", "conductivity",
+         9, 2, -45.0},
         {"negative coefficient", "q\n0\n0.05\n-1e1\n850\n20 20\n7800\n460\n45\n6 6\n", "negative",
          "heat_transfer_coefficient", 4, 1, -10.0},
         {"negative duration", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 -6\n", "negative",
@@ -128,8 +127,7 @@ TEST(ParameterCheck, CleanFilesGiveNoWarning) {
 }
 
 TEST(ParameterCheck, WhereValuesComeFromIsShown) {
-    const CheckReport report =
-        check_text("q\n0\n0.05\n5000\n850\n2*20\n7800\n460\n45\n,6\n");
+    const CheckReport report = check_text("q\n0\n0.05\n5000\n850\n2*20\n7800\n460\n45\n,6\n");
     EXPECT_EQ(report.values[4].origin.source, textio::ValueSource::repeat);
     EXPECT_EQ(report.values[4].token, "2*20");
     EXPECT_EQ(report.values[9].origin.source, textio::ValueSource::null_value);

@@ -17,18 +17,17 @@ ParameterSet read_all(const std::string& text, ReadOutcome expected = ReadOutcom
 }
 
 TEST(ParameterFile, ValuesComeInReadingOrderAndCommentsAreIgnored) {
-    const ParameterSet p = read_all(
-        "1 2 3 title with numbers\r\n"
-        "0.001 0.05 extra value ignored\r\n"
-        "0.05     outer radius, m\r\n"
-        "5000\r\n"
-        "850\r\n"
-        "20 30 and a comment\r\n"
-        "7800\r\n"
-        "460\r\n"
-        "45\r\n"
-        "6 7\r\n"
-        "lines after the last read are never looked at: abc\r\n");
+    const ParameterSet p = read_all("1 2 3 title with numbers\r\n"
+                                    "0.001 0.05 extra value ignored\r\n"
+                                    "0.05     outer radius, m\r\n"
+                                    "5000\r\n"
+                                    "850\r\n"
+                                    "20 30 and a comment\r\n"
+                                    "7800\r\n"
+                                    "460\r\n"
+                                    "45\r\n"
+                                    "6 7\r\n"
+                                    "lines after the last read are never looked at: abc\r\n");
     EXPECT_EQ(p.inner_radius, 0.001);
     EXPECT_EQ(p.outer_radius, 0.05);
     EXPECT_EQ(p.heat_transfer_coefficient, 5000.0);

@@ -116,7 +116,8 @@ TEST_F(ProgramFailures, FullPathLongerThan255CharactersIsAFileNameError) {
     fs::create_directories(deep);
     const ProgramRun run = run_program(deep);
     EXPECT_EQ(run.status, 43);
-    EXPECT_EQ(run.standard_error, failure_report_line(43, "file name specification error", 217, deep / "DataInpTemp1d.txt"));
+    EXPECT_EQ(run.standard_error,
+              failure_report_line(43, "file name specification error", 217, deep / "DataInpTemp1d.txt"));
     EXPECT_FALSE(fs::exists(deep / "DataInpTemp1d.txt"));
 }
 

@@ -42,12 +42,11 @@ TEST(ResultRecord, KeptFieldsReadAsFreshlyRenderedOnes) {
     // Values close to the boundaries between hundredths, ties, values
     // rounding to zero from either side, the limits of the field width and
     // values the shortcut leaves alone.
-    std::vector<double> pool = {0.0,         -0.0,         0.004,        -0.004,        0.005,         -0.005,
-                                0.0050000001, 0.00499999999, -0.006,      0.125,         -0.125,        2.675,
-                                1.005,       1.015,        999999999.994, 999999999.995, 999999999.996, -99999999.994,
-                                -99999999.995, 1e12,        1e13,         1e14,          1e15,          -1e16,
-                                inf,         -inf,         std::nan(""), 5e-324,        0.01,          0.015,
-                                12.345,      12.355,       -12.345};
+    std::vector<double> pool = {
+        0.0,           -0.0,   0.004, -0.004, 0.005,  -0.005,        0.0050000001,  0.00499999999, -0.006,
+        0.125,         -0.125, 2.675, 1.005,  1.015,  999999999.994, 999999999.995, 999999999.996, -99999999.994,
+        -99999999.995, 1e12,   1e13,  1e14,   1e15,   -1e16,         inf,           -inf,          std::nan(""),
+        5e-324,        0.01,   0.015, 12.345, 12.355, -12.345};
     for (int k = -50; k <= 50; ++k) {
         const double base = 0.005 + k * 0.01;  // about halfway between hundredths
         pool.push_back(base);

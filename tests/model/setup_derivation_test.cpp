@@ -63,8 +63,7 @@ std::string setup_difference(const ModelSetup& s, const Expected& x) {
 
 // Values spread over many decades, mostly positive.
 double spread(std::mt19937_64& random, double lo_exponent, double hi_exponent, bool may_be_negative) {
-    const double magnitude =
-        std::pow(10.0, std::uniform_real_distribution<double>(lo_exponent, hi_exponent)(random));
+    const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(lo_exponent, hi_exponent)(random));
     return (may_be_negative && random() % 8 == 0) ? -magnitude : magnitude;
 }
 
@@ -106,15 +105,15 @@ TEST(SetupDerivation, MatchesTheFormulasBitForBitOnRandomParameters) {
 // values, zeros and infinities included.
 double any_value(std::mt19937_64& random) {
     switch (random() % 16) {
-    case 0: return 0.0;
-    case 1: return -0.0;
-    case 2: return std::numeric_limits<double>::infinity();
-    case 3: return std::ldexp(static_cast<double>(random() >> 11), -1074 - 53 + static_cast<int>(random() % 60));
-    default: {
-        const double mantissa = std::uniform_real_distribution<double>(0.5, 1.0)(random);
-        const double value = std::ldexp(mantissa, static_cast<int>(random() % 2040) - 1020);
-        return random() % 4 == 0 ? -value : value;
-    }
+        case 0: return 0.0;
+        case 1: return -0.0;
+        case 2: return std::numeric_limits<double>::infinity();
+        case 3: return std::ldexp(static_cast<double>(random() >> 11), -1074 - 53 + static_cast<int>(random() % 60));
+        default: {
+            const double mantissa = std::uniform_real_distribution<double>(0.5, 1.0)(random);
+            const double value = std::ldexp(mantissa, static_cast<int>(random() % 2040) - 1020);
+            return random() % 4 == 0 ? -value : value;
+        }
     }
 }
 
@@ -124,9 +123,17 @@ TEST(SetupDerivation, MatchesTheFormulasBitForBitOnValuesOfEverySize) {
     std::mt19937_64 random(65536);
     for (int trial = 0; trial < 20000; ++trial) {
         ParameterSet p;
-        double* fields[] = {&p.inner_radius, &p.outer_radius, &p.heat_transfer_coefficient, &p.initial_temperature,
-                            &p.ambient_temperature_1, &p.ambient_temperature_2, &p.density, &p.specific_heat,
-                            &p.conductivity, &p.first_phase_duration, &p.second_phase_duration};
+        double* fields[] = {&p.inner_radius,
+                            &p.outer_radius,
+                            &p.heat_transfer_coefficient,
+                            &p.initial_temperature,
+                            &p.ambient_temperature_1,
+                            &p.ambient_temperature_2,
+                            &p.density,
+                            &p.specific_heat,
+                            &p.conductivity,
+                            &p.first_phase_duration,
+                            &p.second_phase_duration};
         for (double* field : fields) *field = any_value(random);
         const Expected x = transcribe(p);
         const std::string at = "trial " + std::to_string(trial);

@@ -12,8 +12,7 @@ using namespace numlib_test;
 
 // `name` at level 2 records a TERMINAL error with code 1, printed at once;
 // with `pending` set, the text comes from an earlier NOTE.
-void report_child(const std::string& message_template, const char* name = "ROUTINE", bool pending = false)
-{
+void report_child(const std::string& message_template, const char* name = "ROUTINE", bool pending = false) {
     check_standard_output();
     E1PSH(name);
     if (pending) E1MES(1, 1, "Pending text.");
@@ -21,8 +20,7 @@ void report_child(const std::string& message_template, const char* name = "ROUTI
     end_child("recorded");
 }
 
-TEST_F(NumlibDeathTest, TextIsBrokenIntoLines)
-{
+TEST_F(NumlibDeathTest, TextIsBrokenIntoLines) {
     // " 1 from ROUTINE" leaves 44 characters of the text (".  " and the
     // template) on the first line, continuation lines take 64.
     const std::string head = " *** TERMINAL ERROR 1 from ROUTINE.  ";
@@ -33,8 +31,7 @@ TEST_F(NumlibDeathTest, TextIsBrokenIntoLines)
         std::vector<std::string> lines;
     } cases[] = {
         {"Exactly forty-one characters of text here", {head + "Exactly forty-one characters of text here"}},
-        {"Exactly forty-one characters of text here.",
-         {head + "Exactly forty-one characters of text", more + "here."}},
+        {"Exactly forty-one characters of text here.", {head + "Exactly forty-one characters of text", more + "here."}},
         // Words longer than a line are cut; nothing is lost.
         {"ab " + y100, {head + "ab", more + y64, more + y36}},
         {y100, {" *** TERMINAL ERROR 1 from ROUTINE. ", more + y64, more + y36}},
@@ -60,8 +57,7 @@ TEST_F(NumlibDeathTest, TextIsBrokenIntoLines)
     }
 }
 
-TEST_F(NumlibDeathTest, HeaderNamesTheRoutineUpToItsFirstBlank)
-{
+TEST_F(NumlibDeathTest, HeaderNamesTheRoutineUpToItsFirstBlank) {
     EXPECT_EXIT(report_child("Text.", ""), ExitedWithCode(0),
                 Eq(records({"", " *** TERMINAL ERROR 1 from .  Text.", "recorded"})));
     EXPECT_EXIT(report_child("Text.", "TWO WORDS"), ExitedWithCode(0),
@@ -72,8 +68,7 @@ TEST_F(NumlibDeathTest, HeaderNamesTheRoutineUpToItsFirstBlank)
     EXPECT_EXIT(report_child(" "), ExitedWithCode(0), Eq(records({"recorded"})));
 }
 
-void traceback_child()
-{
+void traceback_child() {
     check_standard_output();
     E1PSH("outer");
     E1PSH("eINNER");
@@ -83,8 +78,7 @@ void traceback_child()
     end_child("popped");
 }
 
-TEST_F(NumlibDeathTest, ReportFromLevelThreeCarriesATraceback)
-{
+TEST_F(NumlibDeathTest, ReportFromLevelThreeCarriesATraceback) {
     // A lower-case first letter before an upper-case second is raised.
     EXPECT_EXIT(traceback_child(), ExitedWithCode(library_stop),
                 Eq(records({
@@ -100,13 +94,11 @@ TEST_F(NumlibDeathTest, ReportFromLevelThreeCarriesATraceback)
                 })));
 }
 
-std::filesystem::path redirect_directory(pid_t test_process)
-{
+std::filesystem::path redirect_directory(pid_t test_process) {
     return std::filesystem::path(::testing::TempDir()) / ("numlib_redirect_" + std::to_string(test_process));
 }
 
-void redirected_report_child()
-{
+void redirected_report_child() {
     check_standard_output();
     const std::filesystem::path directory = redirect_directory(::getppid());  // the test process's
     std::filesystem::create_directories(directory);
@@ -122,8 +114,7 @@ void redirected_report_child()
     E1POP("ROUTINE");
 }
 
-TEST_F(NumlibDeathTest, ReportsGoToTheMessageUnit)
-{
+TEST_F(NumlibDeathTest, ReportsGoToTheMessageUnit) {
     const std::filesystem::path directory = redirect_directory(::getpid());
     EXPECT_EXIT(redirected_report_child(), ExitedWithCode(library_stop), Eq(records({"message unit 41"})));
     std::ifstream file(directory / "messages.txt", std::ios::binary);

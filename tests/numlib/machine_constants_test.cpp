@@ -8,8 +8,7 @@ namespace {
 
 using namespace numlib_test;
 
-TEST(MachineConstants, ConstantsAndUnits)
-{
+TEST(MachineConstants, ConstantsAndUnits) {
     const int expected[] = {32, 4, 2, 31, 2147483647, 2, 24, -125, 128, 53, -1021, 1024};
     for (int index = 1; index <= 12; ++index) EXPECT_EQ(IMACH(index), expected[index - 1]) << index;
 
@@ -23,8 +22,7 @@ TEST(MachineConstants, ConstantsAndUnits)
     UMACH(-1, units[0]);
 }
 
-void bad_index_child(bool imach, int index)
-{
+void bad_index_child(bool imach, int index) {
     check_standard_output();
     int unit = 5;
     if (imach) {
@@ -36,8 +34,7 @@ void bad_index_child(bool imach, int index)
     end_child("returned");
 }
 
-TEST_F(NumlibDeathTest, BadIndexIsComplainedAboutAndEndsTheRun)
-{
+TEST_F(NumlibDeathTest, BadIndexIsComplainedAboutAndEndsTheRun) {
     for (const auto& [index, field] : {std::pair(0, "     0"), std::pair(13, "    13"), std::pair(-12345, "-12345")}) {
         EXPECT_EXIT(bad_index_child(true, index), ExitedWithCode(library_stop),
                     Eq(records({"", " *** TERMINAL ERROR 5 from IMACH.  The argument",

@@ -13,8 +13,7 @@ using numlib::detail::error_state;
 
 // Records a NOTE (never printed) for a routine of its own and returns the
 // composed text; leaves the stack and the message as it found them.
-std::string composed(std::string_view message_template)
-{
+std::string composed(std::string_view message_template) {
     E1PSH("COMPOSE");
     E1MES(1, 1, message_template);
     const std::string text = pending_message();
@@ -24,16 +23,14 @@ std::string composed(std::string_view message_template)
 }
 
 // The used part of the parameter list, which is emptied.
-std::string taken_parameter_list()
-{
+std::string taken_parameter_list() {
     numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     const std::string used(state.parameter_list.data(), state.parameter_list_end > 1 ? state.parameter_list_end : 0);
     numlib::detail::clear_parameter_list(state);
     return used;
 }
 
-TEST(MessageParameters, EntriesFollowTheirLayout)
-{
+TEST(MessageParameters, EntriesFollowTheirLayout) {
     E1SETI(1, 0), E1SETI(1, -7), E1SETI(9, INT_MIN), E1SETI(0, 5), E1SETI(-1, 5), E1SETI(10, 5);
     EXPECT_EQ(taken_parameter_list(), "*I1*1%0*I1*2%-7*I9*11%-2147483648");
     E1SETL(1, "ab  "), E1SETL(-1, "ab  "), E1SETL(2, "    "), E1SETL(3, ""), E1SETL(-3, "");
@@ -41,18 +38,16 @@ TEST(MessageParameters, EntriesFollowTheirLayout)
     EXPECT_EQ(taken_parameter_list(), "*L1*2%ab*L1*4%ab  *L2*1% *L3*1% *L3*0%");
 }
 
-TEST(MessageParameters, ListHoldsThreeHundredCharacters)
-{
-    E1SETL(1, std::string(300, 't'));  // cut to 255: ends at 263
-    E1SETI(2, 12345);                  // 263 + 5 + 8 = 276 <= 300: ends at 274
-    E1SETL(3, std::string(19, 'u'));   // 274 + 19 + 8 > 300: dropped
+TEST(MessageParameters, ListHoldsThreeHundredCharacters) {
+    E1SETL(1, std::string(300, 't'));       // cut to 255: ends at 263
+    E1SETI(2, 12345);                       // 263 + 5 + 8 = 276 <= 300: ends at 274
+    E1SETL(3, std::string(19, 'u'));        // 274 + 19 + 8 > 300: dropped
     E1SETL(4, "u" + std::string(18, ' '));  // judged before its blanks go
-    E1SETL(3, std::string(18, 'u'));   // 274 + 18 + 8 = 300: ends at 299
+    E1SETL(3, std::string(18, 'u'));        // 274 + 18 + 8 = 300: ends at 299
     EXPECT_EQ(taken_parameter_list(), "*L1*255%" + std::string(255, 't') + "*I2*5%12345*L3*18%" + std::string(18, 'u'));
 }
 
-TEST(MessageComposition, SubstitutesParametersItFinds)
-{
+TEST(MessageComposition, SubstitutesParametersItFinds) {
     E1SETI(1, 0);
     EXPECT_EQ(composed("The number of equations must be positive while N = %(i1) is given."),
               ".  The number of equations must be positive while N = 0 is given.");
@@ -69,8 +64,7 @@ TEST(MessageComposition, SubstitutesParametersItFinds)
     EXPECT_EQ(composed("%(L2) %(L1)"), ".  xyz *L2*3%abc");
 }
 
-TEST(MessageComposition, TextIsCutAtItsCapacity)
-{
+TEST(MessageComposition, TextIsCutAtItsCapacity) {
     E1SETL(1, std::string(30, 'v')), E1SETI(2, 7);
     EXPECT_EQ(composed(std::string(1000, 'a') + "%(L1)%(I2)tail"),
               ".  " + std::string(1000, 'a') + std::string(21, 'v'));
@@ -78,8 +72,7 @@ TEST(MessageComposition, TextIsCutAtItsCapacity)
     EXPECT_EQ(composed(std::string(2000, 'b')), ".  " + std::string(1021, 'b'));
 }
 
-TEST(MessageComposition, RecordsTypeAndCodeForTheCurrentLevel)
-{
+TEST(MessageComposition, RecordsTypeAndCodeForTheCurrentLevel) {
     numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     E1PSH("RECORD");
     const int level = state.current_level;
@@ -98,18 +91,18 @@ TEST(MessageComposition, RecordsTypeAndCodeForTheCurrentLevel)
     E1POP("RECORD");
 }
 
-void illegal_type_child(int type)
-{
+void illegal_type_child(int type) {
     check_standard_output();
     if (type != 0) E1PSH("TEST");
     if (type < 0) E1MES(3, 4, "Pending warning.");
-    if (type == 0) E1MES(5, 3, "Early failure.");  // before any push
-    else E1MES(type, 9, "ignored");
+    if (type == 0)
+        E1MES(5, 3, "Early failure.");  // before any push
+    else
+        E1MES(type, 9, "ignored");
     end_child("returned");
 }
 
-TEST_F(NumlibDeathTest, IllegalTypeIsReportedAndEndsTheRun)
-{
+TEST_F(NumlibDeathTest, IllegalTypeIsReportedAndEndsTheRun) {
     // The report shows the type and code the level had before the call.
     EXPECT_EXIT(illegal_type_child(8), ExitedWithCode(library_stop),
                 Eq(records({"", " *** UNKNOWN  ERROR 0 from TEST.  Error from E1MES.  Illegal error type",
@@ -122,15 +115,14 @@ TEST_F(NumlibDeathTest, IllegalTypeIsReportedAndEndsTheRun)
                 Eq(records({"", " *** TERMINAL ERROR 3 from USER.  Early failure.", "returned"})));
 }
 
-TEST(DecimalIntegerReader, ReadsSignedDecimalsAndTellsWhereTheyEnd)
-{
+TEST(DecimalIntegerReader, ReadsSignedDecimalsAndTellsWhereTheyEnd) {
     const struct {
         std::string_view text;
         int value, status;
     } cases[] = {
-        {"", 0, -1},     {"   ", 0, 1},   {"5", 5, 0},      {"0", 0, 0},          {"000", 0, 0},
-        {"00%", 0, 3},   {"12%a", 12, 3}, {"255%", 255, 4}, {"  -0042", -42, 0},  {"+ 7", 7, 0},
-        {"- 7x", -7, 4}, {"-x", 0, 2},    {"+", 0, 1},      {"x", 0, 1},          {"2147483647", 2147483647, 0},
+        {"", 0, -1},           {"   ", 0, 1},   {"5", 5, 0},      {"0", 0, 0},         {"000", 0, 0},
+        {"00%", 0, 3},         {"12%a", 12, 3}, {"255%", 255, 4}, {"  -0042", -42, 0}, {"+ 7", 7, 0},
+        {"- 7x", -7, 4},       {"-x", 0, 2},    {"+", 0, 1},      {"x", 0, 1},         {"2147483647", 2147483647, 0},
         {"2147483648", 0, -2},
     };
     for (const auto& c : cases) {

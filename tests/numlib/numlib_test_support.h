@@ -30,8 +30,7 @@ protected:
 };
 
 // In a death-test child: from here on standard output is what gets matched.
-inline void check_standard_output()
-{
+inline void check_standard_output() {
     std::fflush(stdout);
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
 }
@@ -43,14 +42,12 @@ inline void write_marker(std::string_view text) { textio::write_record(textio::u
 inline constexpr int library_stop = static_cast<int>(textio::status_library_stop);
 
 // Marks how far the child got and ends it with status 0.
-[[noreturn]] inline void end_child(std::string_view marker)
-{
+[[noreturn]] inline void end_child(std::string_view marker) {
     write_marker(marker);
     textio::stop_program(0);
 }
 
-inline std::string pending_message()
-{
+inline std::string pending_message() {
     const numlib::detail::ErrorState& state = numlib::detail::error_state();
     return std::string(state.message_text.data(), static_cast<std::size_t>(state.message_length));
 }

@@ -8,14 +8,12 @@ using namespace numlib_test;
 using numlib::detail::error_state;
 
 // "label: type=T code=C" for a level.
-std::string level_entry(const char* label, int level)
-{
+std::string level_entry(const char* label, int level) {
     return std::string(label) + ": type=" + std::to_string(error_state().error_type[level]) +
            " code=" + std::to_string(error_state().error_code[level]);
 }
 
-std::string traceback_row(const std::string& name, int type, int code, bool called_internally)
-{
+std::string traceback_row(const std::string& name, int type, int code, bool called_internally) {
     char row[100];
     std::snprintf(row, sizeof row, "     %-32s%6d      %6d%s", name.c_str(), type, code,
                   called_internally ? "    (Called internally)" : "");
@@ -28,8 +26,7 @@ const std::vector<std::string> traceback_header = {
     "     ------------                    ----------  ----------",
 };
 
-TEST(RoutineStack, PushesAndPopsInPairs)
-{
+TEST(RoutineStack, PushesAndPopsInPairs) {
     numlib::detail::ErrorState& state = numlib::detail::initialised_error_state();
     ASSERT_EQ(state.current_level, 1);
     E1PSH("DLSLTR ");  // trailing blanks do not matter
@@ -48,16 +45,14 @@ TEST(RoutineStack, PushesAndPopsInPairs)
     EXPECT_EQ(state.current_level, 1);
 }
 
-void overflow_child()
-{
+void overflow_child() {
     check_standard_output();
     for (int k = 2; k <= 50; ++k) E1PSH("LEVEL" + std::to_string(k));
     E1PSH("ONE MORE");
     end_child("pushed");
 }
 
-TEST_F(NumlibDeathTest, FiftiethNestedPushEndsTheRunWithTraceback)
-{
+TEST_F(NumlibDeathTest, FiftiethNestedPushEndsTheRunWithTraceback) {
     std::vector<std::string> lines = {"", " *** TERMINAL ERROR 1 from LEVEL50.  Error condition in E1PSH.  Push would",
                                       " ***          cause stack level to exceed 50. "};
     lines.insert(lines.end(), traceback_header.begin(), traceback_header.end());
@@ -67,16 +62,14 @@ TEST_F(NumlibDeathTest, FiftiethNestedPushEndsTheRunWithTraceback)
     EXPECT_EXIT(overflow_child(), ExitedWithCode(library_stop), Eq(records(lines)));
 }
 
-void pop_child(const char* pushed, const char* popped)
-{
+void pop_child(const char* pushed, const char* popped) {
     check_standard_output();
     if (*pushed != '\0') E1PSH(pushed);
     E1POP(popped);
     end_child("popped");
 }
 
-TEST_F(NumlibDeathTest, PopOfAnotherNameOrOfTheEmptyStackEndsTheRun)
-{
+TEST_F(NumlibDeathTest, PopOfAnotherNameOrOfTheEmptyStackEndsTheRun) {
     EXPECT_EXIT(pop_child("DLSLTR", "dlsltr"), ExitedWithCode(library_stop),  // case matters
                 Eq(records({"", " *** TERMINAL ERROR 2 from DLSLTR.  Error condition in E1POP.  dlsltr does",
                             " ***          not match the name DLSLTR in the stack."})));
@@ -91,8 +84,7 @@ TEST_F(NumlibDeathTest, PopOfAnotherNameOrOfTheEmptyStackEndsTheRun)
 }
 
 // WORKER, called by the user, records an error of `type` and returns.
-void level_two_child(int type)
-{
+void level_two_child(int type) {
     check_standard_output();
     E1PSH("WORKER");
     E1MES(type, 5, "Something happened.");
@@ -101,8 +93,7 @@ void level_two_child(int type)
     end_child(level_entry("popped, level 1", 1));
 }
 
-TEST_F(NumlibDeathTest, PopActsOnTheErrorByType)
-{
+TEST_F(NumlibDeathTest, PopActsOnTheErrorByType) {
     const auto report = [](const char* word) {
         return std::string(" *** ") + word + " ERROR 5 from WORKER.  Something happened.";
     };
@@ -120,14 +111,14 @@ TEST_F(NumlibDeathTest, PopActsOnTheErrorByType)
         {7, {"", report("FATAL   "), "recorded"}, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EXIT(level_two_child(c.type), ExitedWithCode(c.stops ? library_stop : 0), Eq(records(c.lines))) << "type " << c.type;
+        EXPECT_EXIT(level_two_child(c.type), ExitedWithCode(c.stops ? library_stop : 0), Eq(records(c.lines)))
+            << "type " << c.type;
     }
 }
 
 // OUTER calls INNER, which records an error of `type`; then OUTER records
 // `outer_type` (if not 0), and both return.
-void level_three_child(int type, int outer_type)
-{
+void level_three_child(int type, int outer_type) {
     check_standard_output();
     E1PSH("OUTER");
     E1PSH("INNER");
@@ -139,15 +130,14 @@ void level_three_child(int type, int outer_type)
     end_child(level_entry("outer popped, level 1", 1));
 }
 
-TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel)
-{
-    EXPECT_EXIT(level_three_child(4, 0), ExitedWithCode(library_stop),
-                Eq(records({"inner popped, level 2: type=4 code=9", "",
-                            " *** FATAL    ERROR 9 from OUTER.  Deep trouble."})));
-    EXPECT_EXIT(level_three_child(3, 0), ExitedWithCode(0),
-                Eq(records({"inner popped, level 2: type=3 code=9", "",
-                            " *** WARNING  ERROR 9 from OUTER.  Deep trouble.",
-                            "outer popped, level 1: type=3 code=9"})));
+TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel) {
+    EXPECT_EXIT(
+        level_three_child(4, 0), ExitedWithCode(library_stop),
+        Eq(records({"inner popped, level 2: type=4 code=9", "", " *** FATAL    ERROR 9 from OUTER.  Deep trouble."})));
+    EXPECT_EXIT(
+        level_three_child(3, 0), ExitedWithCode(0),
+        Eq(records({"inner popped, level 2: type=3 code=9", "", " *** WARNING  ERROR 9 from OUTER.  Deep trouble.",
+                    "outer popped, level 1: type=3 code=9"})));
 
     // An immediate FATAL is printed at once, with a traceback, and ends the
     // run at the level-2 pop; it does so even when OUTER then records an

@@ -23,8 +23,7 @@ struct System {
     std::vector<double> sub, diag, sup, rhs;
 };
 
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b)
-{
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i])) return false;
@@ -32,8 +31,7 @@ bool same_bits(const std::vector<double>& a, const std::vector<double>& b)
     return true;
 }
 
-std::string first_difference(const char* what, const std::vector<double>& got, const std::vector<double>& expected)
-{
+std::string first_difference(const char* what, const std::vector<double>& got, const std::vector<double>& expected) {
     for (std::size_t i = 0; i < got.size(); ++i) {
         if (std::bit_cast<std::uint64_t>(got[i]) != std::bit_cast<std::uint64_t>(expected[i])) {
             char text[160];
@@ -48,8 +46,7 @@ std::string first_difference(const char* what, const std::vector<double>& got, c
 // them, on arrays indexed from 1, with the interchanges done by swapping
 // array entries.  Returns the number of interchanges (the systems here have
 // no zero pivot).
-int plain_elimination(System& a)
-{
+int plain_elimination(System& a) {
     const int n = static_cast<int>(a.diag.size());
     std::vector<double> s(n + 1), d(n + 1), u(n + 1), b(n + 1);
     for (int k = 1; k <= n; ++k) s[k] = a.sub[k - 1], d[k] = a.diag[k - 1], u[k] = a.sup[k - 1], b[k] = a.rhs[k - 1];
@@ -86,8 +83,7 @@ int plain_elimination(System& a)
 // A random system whose sub-diagonal entries are often larger than the
 // pivots they meet, so that about half of the elimination steps interchange
 // rows.  Magnitudes spread over several decades.
-System random_system(std::mt19937_64& random, int n)
-{
+System random_system(std::mt19937_64& random, int n) {
     std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-6, 6);
     auto value = [&] { return std::ldexp(mantissa(random), exponent(random)); };
@@ -101,8 +97,7 @@ System random_system(std::mt19937_64& random, int n)
     return a;
 }
 
-TEST(TridiagonalOperationOrder, DlsltrMatchesThePlainEliminationBitForBit)
-{
+TEST(TridiagonalOperationOrder, DlsltrMatchesThePlainEliminationBitForBit) {
     std::mt19937_64 random(1949);
     long interchanges = 0, rows = 0;
     for (int trial = 0; trial < 20000; ++trial) {
@@ -113,8 +108,8 @@ TEST(TridiagonalOperationOrder, DlsltrMatchesThePlainEliminationBitForBit)
         rows += n - 1;
         System got = original;
         DLSLTR(n, got.sub.data(), got.diag.data(), got.sup.data(), got.rhs.data());
-        ASSERT_TRUE(same_bits(got.rhs, expected.rhs)) << "trial " << trial << ": "
-                                                      << first_difference("RHS", got.rhs, expected.rhs);
+        ASSERT_TRUE(same_bits(got.rhs, expected.rhs))
+            << "trial " << trial << ": " << first_difference("RHS", got.rhs, expected.rhs);
         ASSERT_TRUE(same_bits(got.sub, expected.sub)) << "trial " << trial;
         if (n >= 2) {
             ASSERT_TRUE(same_bits(got.diag, expected.diag)) << "trial " << trial;
@@ -128,8 +123,7 @@ TEST(TridiagonalOperationOrder, DlsltrMatchesThePlainEliminationBitForBit)
 
 // Solves `original` with DLSLTR and, through one factor, with DLSLTS for the
 // same and further right-hand sides; every array must agree bit for bit.
-void expect_factor_matches(const System& original, const std::vector<std::vector<double>>& more_rhs, int trial)
-{
+void expect_factor_matches(const System& original, const std::vector<std::vector<double>>& more_rhs, int trial) {
     const int n = static_cast<int>(original.diag.size());
     System factor = original;
     std::vector<double> multiplier(n);
@@ -153,8 +147,7 @@ void expect_factor_matches(const System& original, const std::vector<std::vector
     }
 }
 
-TEST(TridiagonalOperationOrder, FactorOnceSolvesLikeDlsltrBitForBit)
-{
+TEST(TridiagonalOperationOrder, FactorOnceSolvesLikeDlsltrBitForBit) {
     std::mt19937_64 random(51);
     const double special[] = {-0.0, 0.0, inf, -inf, 1e308, -1e308, 1e-310, std::nan("")};
     std::uniform_int_distribution<int> position(0, 50);
@@ -177,8 +170,7 @@ TEST(TridiagonalOperationOrder, FactorOnceSolvesLikeDlsltrBitForBit)
     }
 }
 
-TEST(TridiagonalOperationOrder, FactorRecordsInterchangesAndMultipliers)
-{
+TEST(TridiagonalOperationOrder, FactorRecordsInterchangesAndMultipliers) {
     // [1 2 0; 4 1 3; 0 5 1]: both steps interchange.  Step 1: pivot 4,
     // t = -(0.25 * 1); step 2: pivot 5 against 1.75, t = -(0.2 * 1.75).
     System a{{7, 4, 5}, {1, 1, 1}, {2, 3, 7}, {-3, 11, -7}};
@@ -202,8 +194,7 @@ TEST(TridiagonalOperationOrder, FactorRecordsInterchangesAndMultipliers)
     EXPECT_EQ(rhs[1], 1.0);
 }
 
-void factor_in_child(System a)
-{
+void factor_in_child(System a) {
     check_standard_output();
     std::vector<double> multiplier(a.diag.size());
     std::vector<int> interchanged(a.diag.size());
@@ -212,8 +203,7 @@ void factor_in_child(System a)
     end_child("returned");
 }
 
-void order_in_child(int n, bool substitute)
-{
+void order_in_child(int n, bool substitute) {
     check_standard_output();
     if (substitute) {
         DLSLTS(n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);  // no array may be touched
@@ -223,12 +213,11 @@ void order_in_child(int n, bool substitute)
     end_child("returned");
 }
 
-TEST_F(NumlibDeathTest, FactorFailuresAreReportedLikeDlsltr)
-{
+TEST_F(NumlibDeathTest, FactorFailuresAreReportedLikeDlsltr) {
     const System last_zero{{0, 1}, {1, 1}, {1, 0}, {1, 1}};  // last pivot 1 - 1
     EXPECT_EXIT(factor_in_child(last_zero), ExitedWithCode(library_stop),
                 Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
-                             " ***          zero during execution."})));
+                            " ***          zero during execution."})));
     for (const bool substitute : {false, true}) {
         const std::string name = substitute ? "DLSLTS" : "DLSLTF";
         const std::string expected =

@@ -13,13 +13,11 @@ struct System {
     std::vector<double> sub, diag, sup, rhs;
 };
 
-void solve(System& a)
-{
+void solve(System& a) {
     DLSLTR(static_cast<int>(a.diag.size()), a.sub.data(), a.diag.data(), a.sup.data(), a.rhs.data());
 }
 
-TEST(TridiagonalSolver, SolvesSmallSystems)
-{
+TEST(TridiagonalSolver, SolvesSmallSystems) {
     System a{{99, 1, 1}, {2, 2, 2}, {1, 1, 99}, {4, 8, 8}};  // x = (1, 2, 3)
     solve(a);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(a.rhs[k], k + 1.0, 1e-14);
@@ -37,8 +35,7 @@ TEST(TridiagonalSolver, SolvesSmallSystems)
     EXPECT_EQ(tiny.rhs[1], 2.0);
 }
 
-TEST(TridiagonalSolver, LeavesPivotsAndUpperFactorInTheMatrixArrays)
-{
+TEST(TridiagonalSolver, LeavesPivotsAndUpperFactorInTheMatrixArrays) {
     // [1 2 0; 4 1 3; 0 5 1] x = (-3, 11, -7), x = (1, -2, 3): both steps
     // interchange; row 1 of U is (4 1 3), row 2 is (5 1), the last pivot is
     // what is left of (1.75 -0.75) after row 2.
@@ -58,8 +55,7 @@ TEST(TridiagonalSolver, LeavesPivotsAndUpperFactorInTheMatrixArrays)
     EXPECT_EQ(tie.rhs, (std::vector<double>{1.5, 1.5}));
 }
 
-TEST(TridiagonalSolver, ModelSizedSystemIgnoresTheCornerEntries)
-{
+TEST(TridiagonalSolver, ModelSizedSystemIgnoresTheCornerEntries) {
     std::mt19937_64 random(51);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
     System a;
@@ -85,28 +81,26 @@ TEST(TridiagonalSolver, ModelSizedSystemIgnoresTheCornerEntries)
     EXPECT_EQ(state.routine_name[2], numlib::detail::make_routine_name("DLSLTR"));
 }
 
-void solve_in_child(System a)
-{
+void solve_in_child(System a) {
     check_standard_output();
     solve(a);
     end_child("returned");
 }
 
-void solve_order_in_child(int n)
-{
+void solve_order_in_child(int n) {
     check_standard_output();
     DLSLTR(n, nullptr, nullptr, nullptr, nullptr);  // no array may be touched
     end_child("returned");
 }
 
-std::vector<std::string> zero_pivot(int element)
-{
-    return {"", " *** FATAL    ERROR 2 from DLSLTR.  Element " + std::to_string(element) +
-                    " of the diagonal became exactly", " ***          zero during execution."};
+std::vector<std::string> zero_pivot(int element) {
+    return {"",
+            " *** FATAL    ERROR 2 from DLSLTR.  Element " + std::to_string(element) +
+                " of the diagonal became exactly",
+            " ***          zero during execution."};
 }
 
-TEST_F(NumlibDeathTest, SolverFailuresAreReportedAndEndTheRun)
-{
+TEST_F(NumlibDeathTest, SolverFailuresAreReportedAndEndTheRun) {
     // Identity of order 40 with column 37 zero in rows 37 and 38.
     System at37{std::vector<double>(40, 0), std::vector<double>(40, 1), std::vector<double>(40, 0),
                 std::vector<double>(40, 1)};
@@ -122,16 +116,17 @@ TEST_F(NumlibDeathTest, SolverFailuresAreReportedAndEndTheRun)
     } cases[] = {
         {{{5, 0, 1}, {0, 1, 1}, {1, 1, 5}, {1, 1, 1}}, zero_pivot(1)},  // first column zero
         {{{1}, {-0.0}, {1}, {1}}, zero_pivot(1)},
-        {{{0, 1}, {1, 1}, {1, 0}, {1, 1}}, zero_pivot(2)},  // last pivot 1 - 1
-        {{{1}, {nan}, {1}, {1}}, zero_pivot(1)},            // NaN pivots count as zero
+        {{{0, 1}, {1, 1}, {1, 0}, {1, 1}}, zero_pivot(2)},    // last pivot 1 - 1
+        {{{1}, {nan}, {1}, {1}}, zero_pivot(1)},              // NaN pivots count as zero
         {{{0, 2}, {nan, 1}, {1, 0}, {1, 1}}, zero_pivot(2)},  // NaN candidate interchanges
     };
-    for (const auto& c : cases) EXPECT_EXIT(solve_in_child(c.system), ExitedWithCode(library_stop), Eq(records(c.lines)));
+    for (const auto& c : cases)
+        EXPECT_EXIT(solve_in_child(c.system), ExitedWithCode(library_stop), Eq(records(c.lines)));
 
     for (int n : {0, -5}) {
-        const std::string expected = records(
-            {"", " *** TERMINAL ERROR 1 from DLSLTR.  The number of equations must be positive",
-             " ***          while N = " + std::to_string(n) + " is given."});
+        const std::string expected =
+            records({"", " *** TERMINAL ERROR 1 from DLSLTR.  The number of equations must be positive",
+                     " ***          while N = " + std::to_string(n) + " is given."});
         EXPECT_EXIT(solve_order_in_child(n), ExitedWithCode(library_stop), Eq(expected));
     }
 }

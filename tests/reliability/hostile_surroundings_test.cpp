@@ -40,10 +40,9 @@ TEST_F(HostileSurroundings, ZeroPivotStopsWithTheLibraryReportAndKeepsTheClosedR
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, library_stop);
     EXPECT_EQ(run.standard_error, "");
-    EXPECT_EQ(run.standard_output,
-              "\r\n"
-              " *** FATAL    ERROR 2 from DLSLTR.  Element 1 of the diagonal became exactly\r\n"
-              " ***          zero during execution.\r\n");
+    EXPECT_EQ(run.standard_output, "\r\n"
+                                   " *** FATAL    ERROR 2 from DLSLTR.  Element 1 of the diagonal became exactly\r\n"
+                                   " ***          zero during execution.\r\n");
     // The matrix is the same in every step, so a singular system stops the
     // run in its first step: the file holds the header, cut where it ends,
     // and no closing lines.
@@ -70,8 +69,8 @@ TEST_F(HostileSurroundings, FullDiskWhileTheLibraryStopsIsReported) {
     fs::create_symlink("/dev/full", result());
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 38);
-    EXPECT_EQ(run.standard_error, "textio: No space left on device\r\n" +
-                                      failure_report_line(38, "error during write", 314, result()));
+    EXPECT_EQ(run.standard_error,
+              "textio: No space left on device\r\n" + failure_report_line(38, "error during write", 314, result()));
     EXPECT_NE(run.standard_output.find("FATAL    ERROR 2 from DLSLTR"), std::string::npos);
 }
 
@@ -80,8 +79,8 @@ TEST_F(HostileSurroundings, ResultFileLinkedToAFullDeviceFailsTheWriteWithTheSys
     fs::create_symlink("/dev/full", result());
     const ProgramRun run = run_program(directory);
     EXPECT_EQ(run.status, 38);
-    EXPECT_EQ(run.standard_error, "textio: No space left on device\r\n" +
-                                      failure_report_line(38, "error during write", 314, result()));
+    EXPECT_EQ(run.standard_error,
+              "textio: No space left on device\r\n" + failure_report_line(38, "error during write", 314, result()));
     EXPECT_EQ(run.standard_output, "");
     EXPECT_TRUE(fs::is_symlink(result()));
 }
@@ -278,7 +277,8 @@ TEST_F(HostileSurroundings, BinaryJunkIsASyntaxErrorWhereAValueIsNeededAndIgnore
         const ProgramRun run = run_program(directory);
         EXPECT_EQ(run.status, c.status) << c.label;
         if (c.status == 59) {
-            EXPECT_EQ(run.standard_error, failure_report_line(59, "list-directed I/O syntax error", 217, param())) << c.label;
+            EXPECT_EQ(run.standard_error, failure_report_line(59, "list-directed I/O syntax error", 217, param()))
+                << c.label;
         } else if (c.status == 24) {
             EXPECT_EQ(run.standard_error, failure_report_line(24, "end-of-file during read", 217, param())) << c.label;
         } else {

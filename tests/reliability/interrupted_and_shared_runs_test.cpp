@@ -78,8 +78,8 @@ class InterruptedRuns : public ScratchFolder {};
 TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessByThatSignal) {
     const auto run_started = std::chrono::steady_clock::now();
     const fs::path kept = complete_long_run(directory / "alone");
-    const auto run_ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                              run_started).count();
+    const auto run_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - run_started).count();
     const fs::path result = directory / "temperat.txt";
     const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
     fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
@@ -170,7 +170,8 @@ TEST_F(InterruptedRuns, InterruptionWhileTheParametersAreReadLeavesTheOldResultA
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     const std::string error_text = read_file(errors).value_or("");
     fs::remove(errors);
-    EXPECT_TRUE(std::regex_match(error_text, std::regex("temp1d: run interrupted by SIGTERM after step 0 of [0-9]+\r\n")))
+    EXPECT_TRUE(
+        std::regex_match(error_text, std::regex("temp1d: run interrupted by SIGTERM after step 0 of [0-9]+\r\n")))
         << error_text;
     EXPECT_EQ(read_file(result), "old results\r\n");
 }

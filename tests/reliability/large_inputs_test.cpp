@@ -97,14 +97,14 @@ TEST_F(LargeInputs, ValuesAfterAMillionBlanksAndWithAMillionDigitsReadExactly) {
     {
         std::ofstream out(param(), std::ios::binary);
         out << "title\n";
-        out << std::string(1'000'000, ' ') << "0." << zeros << "1E-5\n";        // underflows to 0
-        out << "0.05" << zeros << "\n";                                            // trailing zeros
-        out << "5000" << zeros << "E-1000000\n";                                   // scaled back down
-        out << "850E+" << zeros << "0\n";                                          // exponent with a million digits
+        out << std::string(1'000'000, ' ') << "0." << zeros << "1E-5\n";  // underflows to 0
+        out << "0.05" << zeros << "\n";                                   // trailing zeros
+        out << "5000" << zeros << "E-1000000\n";                          // scaled back down
+        out << "850E+" << zeros << "0\n";                                 // exponent with a million digits
         out << "20 20" << zeros << "d-1000000\n";
-        out << "0." << zeros << "78E1000004\n";                                    // leading zeros
+        out << "0." << zeros << "78E1000004\n";  // leading zeros
         out << "460." << zeros << "\n";
-        out << "44." << std::string(1'000'000, '9') << "\n";                       // nearest binary64 is 45
+        out << "44." << std::string(1'000'000, '9') << "\n";  // nearest binary64 is 45
         out << "6 6\n";
     }
     expect_reference_result("numbers with a million digits");

@@ -6,8 +6,8 @@
 #include <string>
 
 struct MeasuredRun {
-    int status = -1;             // exit status as a shell sees it, 128 + signal when killed
-    long peak_memory_kib = 0;    // largest resident set size of the process
+    int status = -1;           // exit status as a shell sees it, 128 + signal when killed
+    long peak_memory_kib = 0;  // largest resident set size of the process
     std::string standard_output;
     std::string standard_error;
 };

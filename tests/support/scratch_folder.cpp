@@ -16,7 +16,8 @@ fs::path make_scratch_directory(const std::string& label) {
 void remove_scratch_directory(const fs::path& directory) {
     std::error_code ignored;
     // Make everything removable again, whatever a test did to it.
-    for (auto it = fs::recursive_directory_iterator(directory, ignored); it != fs::recursive_directory_iterator(); ++it) {
+    for (auto it = fs::recursive_directory_iterator(directory, ignored); it != fs::recursive_directory_iterator();
+         ++it) {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
     fs::permissions(directory, fs::perms::owner_all, fs::perm_options::add, ignored);

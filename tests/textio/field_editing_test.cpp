@@ -119,13 +119,16 @@ std::string reference_field(double value, int width, int decimals) {
     if (round_up) {
         std::size_t i = scaled.size();
         while (i > 0 && scaled[i - 1] == '9') scaled[--i] = '0';
-        if (i == 0) scaled.insert(0, "1");
-        else ++scaled[i - 1];
+        if (i == 0)
+            scaled.insert(0, "1");
+        else
+            ++scaled[i - 1];
     }
     const std::size_t first = scaled.find_first_not_of('0');
     const bool zero = first == std::string::npos;
     scaled = zero ? std::string() : scaled.substr(first);
-    if (scaled.size() < static_cast<std::size_t>(decimals)) scaled.insert(0, static_cast<std::size_t>(decimals) - scaled.size(), '0');
+    if (scaled.size() < static_cast<std::size_t>(decimals))
+        scaled.insert(0, static_cast<std::size_t>(decimals) - scaled.size(), '0');
     std::string integer_part = scaled.substr(0, scaled.size() - static_cast<std::size_t>(decimals));
     std::string text = integer_part + "." + scaled.substr(integer_part.size());
     const bool minus = std::signbit(value) && !zero;
@@ -162,7 +165,7 @@ TEST(FixedField, CarryIntoNewDigitAndValuesJustBelowHalf) {
     EXPECT_EQ(fixed(-0.996, 6, 2), " -1.00");
     EXPECT_EQ(fixed(-0.996, 5, 2), "-1.00");
     EXPECT_EQ(fixed(-99999999.996, 12, 2), std::string(12, '*'));
-    EXPECT_EQ(fixed(9.995, 12, 2), blanks(8) + "9.99");    // 9.99499999...
+    EXPECT_EQ(fixed(9.995, 12, 2), blanks(8) + "9.99");     // 9.99499999...
     EXPECT_EQ(fixed(99.995, 12, 2), blanks(6) + "100.00");  // 99.99500000...45
     EXPECT_EQ(fixed(0.9995, 10, 3), blanks(5) + "1.000");
 }
@@ -277,12 +280,8 @@ TEST(FixedField, MillionValuesMatchExactReference) {
         double value = 0.0;
         switch (i % 4) {
             case 0:
-            case 1:
-                value = std::pow(10.0, exponent(random));
-                break;
-            case 2:
-                value = static_cast<double>(whole(random) >> (i % 24)) + (2 * eighth(random) + 1) / 8.0;
-                break;
+            case 1: value = std::pow(10.0, exponent(random)); break;
+            case 2: value = static_cast<double>(whole(random) >> (i % 24)) + (2 * eighth(random) + 1) / 8.0; break;
             case 3: {
                 const double tie = static_cast<double>(whole(random) >> (i % 24)) + (2 * eighth(random) + 1) / 8.0;
                 value = std::nextafter(tie, (i / 4) % 2 == 0 ? 0.0 : 2.0e9);
@@ -315,8 +314,8 @@ TEST(FixedField, VariedFieldsMatchExactReference) {
         const std::string expected = reference_field(value, w, d);
         const std::string actual = fixed(value, w, d);
         if (actual != expected && mismatches++ == 0)
-            first_mismatch = std::to_string(value) + " w" + std::to_string(w) + " d" + std::to_string(d) + ": \"" + actual +
-                             "\" vs \"" + expected + "\"";
+            first_mismatch = std::to_string(value) + " w" + std::to_string(w) + " d" + std::to_string(d) + ": \"" +
+                             actual + "\" vs \"" + expected + "\"";
     }
     EXPECT_EQ(mismatches, 0) << first_mismatch;
     // The extremes of the binary64 range.

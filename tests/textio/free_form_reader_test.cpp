@@ -171,8 +171,8 @@ TEST(FreeFormRepeats, LeftoverRepetitionsAreDiscarded) {
 
 TEST(FreeFormRepeats, InvalidCountsAreConversionErrors) {
     // Counts are positive 32-bit integers written with digits only.
-    for (const char* text : {"0*5", "2147483648*1", "99999999999999999999*1", "*5", "-2*3", "+2*3", "1.5*2",
-                             "1e2*3", "x*3", "2**"}) {
+    for (const char* text :
+         {"0*5", "2147483648*1", "99999999999999999999*1", "*5", "-2*3", "+2*3", "1.5*2", "1e2*3", "x*3", "2**"}) {
         EXPECT_EQ(run_reads(text, {2}).outcome, ReadOutcome::conversion_error) << text;
     }
     // A repeat form cannot hold another one.
@@ -188,19 +188,19 @@ TEST(FreeFormNumbers, AcceptedForms) {
         const char* text;
         double value;
     } cases[] = {
-        {"150", 150.0},     {"1.5", 1.5},       {"-.5", -0.5},     {"+.5", 0.5},       {"5.", 5.0},
-        {"-5.", -5.0},      {"007", 7.0},       {"1.5E2", 150.0},  {"1.5e2", 150.0},   {"1.5D2", 150.0},
-        {"1.5d2", 150.0},   {"1.5Q2", 150.0},   {"1.5q2", 150.0},  {"1.5E+2", 150.0},  {"15e-1", 1.5},
-        {"1.5+2", 150.0},   {"1.5-2", 0.015},   {"15+0", 15.0},    {"-1.5D-2", -0.015}, {".5e1", 5.0},
-        {"5.e1", 50.0},     {"0.1", 0.1},       {"1E0005", 1e5},
+        {"150", 150.0},      {"1.5", 1.5},      {"-.5", -0.5},    {"+.5", 0.5},     {"5.", 5.0},      {"-5.", -5.0},
+        {"007", 7.0},        {"1.5E2", 150.0},  {"1.5e2", 150.0}, {"1.5D2", 150.0}, {"1.5d2", 150.0}, {"1.5Q2", 150.0},
+        {"1.5q2", 150.0},    {"1.5E+2", 150.0}, {"15e-1", 1.5},   {"1.5+2", 150.0}, {"1.5-2", 0.015}, {"15+0", 15.0},
+        {"-1.5D-2", -0.015}, {".5e1", 5.0},     {"5.e1", 50.0},   {"0.1", 0.1},     {"1E0005", 1e5},
     };
     for (const auto& c : cases) EXPECT_EQ(read_one(c.text), c.value) << c.text;
 }
 
 TEST(FreeFormNumbers, MalformedFormsAreSyntaxErrors) {
-    for (const char* text : {"5.0x", "abc", "+", "-", ".", "1e", "1e+", "1+", "1-", "E5", "e5", "D5", "q5",
-                             "+e5", ".e5", "1..2", "1.2.3", "1e5e3", "1e5.0", "1d2e3", "--1", "+-1", "1-2-3",
-                             "1e+-2", "(1)", ")", "'5'", "\"5\"", "1 2x", "0x10", "1_000", "\xc2\xb5"}) {
+    for (const char* text :
+         {"5.0x",  "abc",   "+",   "-",   ".",    "1e",    "1e+",   "1+",    "1-",    "E5",      "e5",
+          "D5",    "q5",    "+e5", ".e5", "1..2", "1.2.3", "1e5e3", "1e5.0", "1d2e3", "--1",     "+-1",
+          "1-2-3", "1e+-2", "(1)", ")",   "'5'",  "\"5\"", "1 2x",  "0x10",  "1_000", "\xc2\xb5"}) {
         // Every form above is wrong in the first value ("1 2x" in its second).
         EXPECT_EQ(run_reads(text, {2}).outcome, ReadOutcome::syntax_error) << text;
     }
@@ -346,21 +346,20 @@ TEST(FreeFormFailures, FailureNumbers) {
 
 const std::vector<std::size_t> parameter_reads = {0, 1, 1, 1, 1, 2, 1, 1, 1, 2};
 
-const std::string well_formed_parameters =
-    "Parameters of the run 1 2 3\n"
-    "0 0.05\n"
-    "0.05 outer radius\n"
-    "50.0\n"
-    "20\n"
-    "300, 20 ambient\n"
-    "7800\n"
-    "460.0\n"
-    "45.0\n"
-    "600 1200\n"
-    "ignored 1\n";
+const std::string well_formed_parameters = "Parameters of the run 1 2 3\n"
+                                           "0 0.05\n"
+                                           "0.05 outer radius\n"
+                                           "50.0\n"
+                                           "20\n"
+                                           "300, 20 ambient\n"
+                                           "7800\n"
+                                           "460.0\n"
+                                           "45.0\n"
+                                           "600 1200\n"
+                                           "ignored 1\n";
 
-const Values well_formed_values = {{},      {0.0},    {0.05},   {50.0}, {20.0},
-                                   {300.0, 20.0}, {7800.0}, {460.0}, {45.0}, {600.0, 1200.0}};
+const Values well_formed_values = {{},       {0.0},   {0.05}, {50.0},         {20.0}, {300.0, 20.0},
+                                   {7800.0}, {460.0}, {45.0}, {600.0, 1200.0}};
 
 TEST(FreeFormParameterFile, WellFormedFile) {
     ReadsResult result = run_reads(well_formed_parameters, parameter_reads);
@@ -371,8 +370,8 @@ TEST(FreeFormParameterFile, WellFormedFile) {
 
 TEST(FreeFormParameterFile, SingleNumberOnTheAmbientLineShiftsTheRest) {
     const std::string text = "title\n0\n0.05\n50\n20\n300\n20 999\n7800\n460\n45\n600 1200\n";
-    const Values expected = {{}, {0.0}, {0.05}, {50.0}, {20.0}, {300.0, 20.0}, {7800.0}, {460.0}, {45.0},
-                             {600.0, 1200.0}};
+    const Values expected = {{},       {0.0},   {0.05}, {50.0},         {20.0}, {300.0, 20.0},
+                             {7800.0}, {460.0}, {45.0}, {600.0, 1200.0}};
     EXPECT_EQ(run_reads(text, parameter_reads).values, expected);
     // Without the extra line the last read meets the end of the file.
     const std::string short_text = "title\n0\n0.05\n50\n20\n300\n20\n7800\n460\n45\n";

@@ -29,7 +29,8 @@ std::string render(std::span<const LayoutItem> layout, std::span<const LayoutVal
 
 std::string blanks(int count) { return std::string(static_cast<std::size_t>(count), ' '); }
 
-constexpr std::array data_record_layout = {literal(" "), group(4), literal(" "), fixed_field(12, 2), group_end(), layout_end()};
+constexpr std::array data_record_layout = {literal(" "),       group(4),    literal(" "),
+                                           fixed_field(12, 2), group_end(), layout_end()};
 
 TEST(LineLayout, ResultFileLines) {
     const std::array values = {real_value(0.0), real_value(20.0), real_value(20.0), real_value(0.0)};
@@ -54,8 +55,8 @@ TEST(LineLayout, NotFiniteValuesInRecords) {
                                real_value(std::numeric_limits<double>::infinity()),
                                real_value(-std::numeric_limits<double>::infinity()), real_value(1.0)};
     EXPECT_EQ(render(data_record_layout, values),
-              " " + (" " + (" NaN" + blanks(8))) + (" " + (" Infinity" + blanks(3))) + (" " + (" -Infinity" + blanks(2))) +
-                  (" " + (blanks(8) + "1.00")) + "\r\n");
+              " " + (" " + (" NaN" + blanks(8))) + (" " + (" Infinity" + blanks(3))) +
+                  (" " + (" -Infinity" + blanks(2))) + (" " + (blanks(8) + "1.00")) + "\r\n");
 }
 
 TEST(LineLayout, OneCharacterTextItemsAndMissingValues) {
@@ -71,7 +72,8 @@ TEST(LineLayout, WriteWithoutValuesWritesLiteralsUpToTheEnd) {
     constexpr std::array layout = {record_break(), literal("first"), record_break(), literal("second"), layout_end()};
     EXPECT_EQ(render(layout), "\r\nfirst\r\nsecond\r\n");
     // A data field with no value stops the write after its record.
-    constexpr std::array stopped = {literal(" a"), integer_field(3), literal("b"), record_break(), literal("c"), layout_end()};
+    constexpr std::array stopped = {literal(" a"),  integer_field(3), literal("b"),
+                                    record_break(), literal("c"),     layout_end()};
     EXPECT_EQ(render(stopped), " a\r\n");
 }
 
@@ -86,23 +88,17 @@ TEST(LineLayout, TextFieldWidths) {
 }
 
 TEST(LineLayout, ComplaintWithIntegerFieldAndRecordBreaks) {
-    constexpr std::array layout = {record_break(),
-                                   literal(" *** TERMINAL ERROR 5 from IMACH.  The argument"),
-                                   record_break(),
-                                   literal(" ***          must be between 1 and 12 inclusive."),
-                                   record_break(),
-                                   literal(" ***          N = "),
-                                   integer_field(6),
-                                   literal("."),
-                                   record_break(),
-                                   layout_end()};
+    constexpr std::array layout = {record_break(),   literal(" *** TERMINAL ERROR 5 from IMACH.  The argument"),
+                                   record_break(),   literal(" ***          must be between 1 and 12 inclusive."),
+                                   record_break(),   literal(" ***          N = "),
+                                   integer_field(6), literal("."),
+                                   record_break(),   layout_end()};
     const std::array index = {integer_value(13)};
-    EXPECT_EQ(render(layout, index),
-              "\r\n"
-              " *** TERMINAL ERROR 5 from IMACH.  The argument\r\n"
-              " ***          must be between 1 and 12 inclusive.\r\n"
-              " ***          N =     13.\r\n"
-              "\r\n");
+    EXPECT_EQ(render(layout, index), "\r\n"
+                                     " *** TERMINAL ERROR 5 from IMACH.  The argument\r\n"
+                                     " ***          must be between 1 and 12 inclusive.\r\n"
+                                     " ***          N =     13.\r\n"
+                                     "\r\n");
 }
 
 TEST(LineLayout, SkipsMoveWithoutExtendingTheRecord) {
@@ -119,7 +115,8 @@ TEST(LineLayout, ValuesLeftAtTheEndRevertToTheLastTopLevelGroup) {
     constexpr std::array layout = {literal("H"), group(2), literal(" "), integer_field(2), group_end(), layout_end()};
     std::vector<LayoutValue> values;
     for (int i = 1; i <= 5; ++i) values.push_back(integer_value(i));
-    EXPECT_EQ(render(layout, values), "H  1  2\r\n  3  4\r\n  5 \r\n");  // the literal before the unfilled field is written
+    EXPECT_EQ(render(layout, values),
+              "H  1  2\r\n  3  4\r\n  5 \r\n");  // the literal before the unfilled field is written
     values.pop_back();
     EXPECT_EQ(render(layout, values), "H  1  2\r\n  3  4\r\n");
 
@@ -128,14 +125,14 @@ TEST(LineLayout, ValuesLeftAtTheEndRevertToTheLastTopLevelGroup) {
     EXPECT_EQ(render(plain, std::span(values).first(3)), "x 1\r\nx 2\r\nx 3\r\n");
 
     // The last top-level group is the one that repeats, not an earlier one.
-    constexpr std::array two_groups = {group(1), literal("a"), integer_field(1), group_end(),
-                                       group(1), literal("b"), integer_field(1), group_end(), layout_end()};
+    constexpr std::array two_groups = {group(1),     literal("a"),     integer_field(1), group_end(), group(1),
+                                       literal("b"), integer_field(1), group_end(),      layout_end()};
     EXPECT_EQ(render(two_groups, values), "a1b2\r\nb3\r\nb4\r\n");
 }
 
 TEST(LineLayout, NestedGroupsRepeatInnermostFirst) {
-    constexpr std::array layout = {group(2), literal("("), group(3), integer_field(1), group_end(), literal(")"),
-                                   group_end(), layout_end()};
+    constexpr std::array layout = {group(2),    literal("("), group(3),    integer_field(1),
+                                   group_end(), literal(")"), group_end(), layout_end()};
     std::vector<LayoutValue> values;
     for (int i = 1; i <= 7; ++i) values.push_back(integer_value(i));
     EXPECT_EQ(render(layout, std::span(values).first(6)), "(123)(456)\r\n");
@@ -147,7 +144,10 @@ TEST(LineLayout, NestedGroupsRepeatInnermostFirst) {
 TEST(LineLayout, MismatchedKindsAndLayoutsWithoutFieldsAreSafe) {
     constexpr std::array layout = {fixed_field(5, 1), integer_field(3), text_field(2), text_field(), layout_end()};
     const std::array values = {integer_value(1), real_value(2.0), integer_value(3), real_value(4.0)};
-    EXPECT_EQ(render(layout, values), "*****" "***" "**" "*\r\n");
+    EXPECT_EQ(render(layout, values), "*****"
+                                      "***"
+                                      "**"
+                                      "*\r\n");
     // Values left over for a layout with no data field are not used; the
     // write does not repeat forever.
     constexpr std::array literal_only = {literal("only"), layout_end()};
@@ -167,7 +167,8 @@ TEST(LineLayout, WriteToChannelMatchesRenderedRecords) {
     Channel& channel = open_unit(314, path);
     std::string expected;
     for (int step = 0; step < 3000; ++step) {
-        const std::array values = {real_value(step * 0.25), real_value(20.0 - step), real_value(-0.5), real_value(step * 1.0e6)};
+        const std::array values = {real_value(step * 0.25), real_value(20.0 - step), real_value(-0.5),
+                                   real_value(step * 1.0e6)};
         write_layout(channel, data_record_layout, values);
         render_layout(data_record_layout, values, expected);
     }

@@ -76,8 +76,8 @@ double series_coefficient(double zeta) {
 double exact_temperature_ratio(const std::vector<double>& eigenvalues, double radius_ratio, double fourier) {
     double sum = 0.0;
     for (const double zeta : eigenvalues) {
-        sum += series_coefficient(zeta) * std::cyl_bessel_j(0.0, zeta * radius_ratio) *
-               std::exp(-zeta * zeta * fourier);
+        sum +=
+            series_coefficient(zeta) * std::cyl_bessel_j(0.0, zeta * radius_ratio) * std::exp(-zeta * zeta * fourier);
     }
     return sum;
 }
