@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/parameter_fields.h"
 #include "model/parameter_file.h"
 #include "textio/free_form_reader.h"
 
@@ -41,7 +42,7 @@ namespace {
 
 using textio::ReadOutcome;
 
-constexpr int parameter_count = 11;
+constexpr int parameter_count = static_cast<int>(parameter_fields.size());
 
 struct Reading {
     ReadOutcome outcome = ReadOutcome::ok;
@@ -49,17 +50,9 @@ struct Reading {
 };
 
 std::array<double*, parameter_count> fields(ParameterSet& p) {
-    return {&p.inner_radius,
-            &p.outer_radius,
-            &p.heat_transfer_coefficient,
-            &p.initial_temperature,
-            &p.ambient_temperature_1,
-            &p.ambient_temperature_2,
-            &p.density,
-            &p.specific_heat,
-            &p.conductivity,
-            &p.first_phase_duration,
-            &p.second_phase_duration};
+    std::array<double*, parameter_count> pointers{};
+    for (int i = 0; i < parameter_count; ++i) pointers[i] = &(p.*parameter_fields[i].member);
+    return pointers;
 }
 
 Reading read_text(std::string_view text, std::size_t chunk_size, double start_value) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "model/heat_model.h"
+#include "model/parameter_fields.h"
 
 using namespace model;
 
@@ -123,18 +124,7 @@ TEST(SetupDerivation, MatchesTheFormulasBitForBitOnValuesOfEverySize) {
     std::mt19937_64 random(65536);
     for (int trial = 0; trial < 20000; ++trial) {
         ParameterSet p;
-        double* fields[] = {&p.inner_radius,
-                            &p.outer_radius,
-                            &p.heat_transfer_coefficient,
-                            &p.initial_temperature,
-                            &p.ambient_temperature_1,
-                            &p.ambient_temperature_2,
-                            &p.density,
-                            &p.specific_heat,
-                            &p.conductivity,
-                            &p.first_phase_duration,
-                            &p.second_phase_duration};
-        for (double* field : fields) *field = any_value(random);
+        for (const ParameterField& field : parameter_fields) p.*field.member = any_value(random);
         const Expected x = transcribe(p);
         const std::string at = "trial " + std::to_string(trial);
         ASSERT_EQ(setup_difference(derive_model_setup(p), x), "") << at;
