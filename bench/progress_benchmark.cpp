@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "model/heat_model.h"
-#include "model/progress.h"
+#include "program/progress.h"
 
 using namespace model;
 
@@ -33,7 +33,7 @@ void BM_TimeLoopWithCountdown(benchmark::State& state) {
     set_up_model(model, steel_wire());
     model.setup.step_count = steps_per_iteration;
     for (auto _ : state) {
-        run_time_loop(model, nullptr);
+        run_steps(model, 1, model.setup.step_count, nullptr);
         benchmark::DoNotOptimize(model.node_temperature);
     }
     state.SetItemsProcessed(state.iterations() * steps_per_iteration);
@@ -50,7 +50,7 @@ void BM_TimeLoopWithFrequentLooks(benchmark::State& state) {
     for (auto _ : state) {
         for (int chunk = 0; chunk < steps_per_iteration / 100; ++chunk) {
             progress_countdown = 100;
-            run_time_loop(model, nullptr);
+            run_steps(model, 1, model.setup.step_count, nullptr);
         }
         benchmark::DoNotOptimize(model.node_temperature);
     }

@@ -149,8 +149,4 @@ std::string refusal_of_parameters(const model::ParameterSet& p) {
     return {};
 }
 
-double effective_coefficient(const model::ParameterSet& p, double coefficient) {
-    return ((coefficient * 2.0) * p.outer_radius) / (p.outer_radius - p.inner_radius);
-}
-
 }  // namespace fit

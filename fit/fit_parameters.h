@@ -34,8 +34,4 @@ FitParameters parse_fit_parameters(std::string text, const std::string& full_pat
 // heat-transfer coefficient is not looked at: the fit supplies it.
 std::string refusal_of_parameters(const model::ParameterSet& parameters);
 
-// The coefficient the model really simulates for a given one: twice the
-// given value, scaled by R / (R - inner radius) for a nonzero inner radius.
-double effective_coefficient(const model::ParameterSet& parameters, double coefficient);
-
 }  // namespace fit

@@ -168,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     looped.setup.step_count = std::min(looped.setup.step_count, step_cap);
     HeatModel stepped = looped;
 
-    const bool loop_met_zero_pivot = under_harness_level([&] { run_time_loop(looped, nullptr); });
+    const bool loop_met_zero_pivot =
+        under_harness_level([&] { run_steps(looped, 1, looped.setup.step_count, nullptr); });
 
     int zero_pivot_steps = 0;
     double largest = 0.0;
@@ -194,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HeatModel again;
     set_up_model(again, parameters);
     again.setup.step_count = std::min(again.setup.step_count, step_cap);
-    under_harness_level([&] { run_time_loop(again, nullptr); });
+    under_harness_level([&] { run_steps(again, 1, again.setup.step_count, nullptr); });
     require(same_end(end_of(again), end_of(looped)), "a second run differs");
     return 0;
 }

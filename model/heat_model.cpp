@@ -4,9 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "model/progress.h"
 #include "model/result_file.h"
-#include "model/run_reports.h"
 #include "numlib/numlib.h"
 #include "numlib/tridiagonal_elimination.h"
 #include "textio/file_channel.h"
@@ -35,6 +33,10 @@ ModelSetup derive_model_setup(const ParameterSet& p) {
     s.step_count = truncate_step_count(s.total_time / s.reference_step + 1.0);
     s.time_step = s.total_time / static_cast<double>(s.step_count);
     return s;
+}
+
+double effective_coefficient(const ParameterSet& p, double coefficient) {
+    return ((coefficient * 2.0) * p.outer_radius) / (p.outer_radius - p.inner_radius);
 }
 
 // Mesh, system matrix and load weights.  The matrix is assembled into a
@@ -256,49 +258,16 @@ StepRecord take_time_step(HeatModel& m) {
     return record;
 }
 
-std::int64_t run_time_loop(HeatModel& m, textio::Channel* result_file, std::int64_t first_step) {
+std::int64_t run_steps(HeatModel& m, std::int64_t first_step, std::int64_t last_step, textio::Channel* result_file) {
     // The counter is wider than the step count, so that a count of
     // 2147483647 ends after its last step instead of wrapping around.
-    const std::int64_t step_count = m.setup.step_count;
     std::int64_t steps_done = 0;
-    for (std::int64_t step = first_step; step <= step_count; ++step) {
-        stop_if_interrupted(step - 1, step_count);
+    for (std::int64_t step = first_step; step <= last_step; ++step) {
         const StepRecord r = take_time_step(m);
         if (result_file != nullptr) write_step_record(*result_file, r.time, r.tc, r.tpov, r.dT);
         ++steps_done;
-        // A countdown, not a clock read: the clock is looked at a few times a second.
-        if (--progress_countdown == 0) show_progress(step);
     }
-    stop_if_interrupted(steps_done == 0 ? first_step - 1 : step_count, step_count);
     return steps_done;
-}
-
-void run_heat_model(const ParameterSet& parameters) {
-    // An interruption while the parameters were read leaves the result file
-    // untouched.
-    const std::int64_t planned_steps = derive_model_setup(parameters).step_count;
-    stop_if_interrupted(0, planned_steps);
-
-    // The lock is taken before the first record cuts the file, so a second
-    // run in the same folder touches neither file.
-    textio::Channel& result_file = textio::open_unit(result_file_unit, result_file_name);
-    if (!textio::lock_channel(result_file)) {
-        textio::write_report_line("temp1d: " + result_file.full_path + " is in use by another run");
-        textio::stop_program(textio::status_result_file_in_use);
-    }
-    write_result_header(result_file);
-    HeatModel model;
-    set_up_model(model, parameters);
-    run_time_loop(model, &result_file);
-    write_result_closing(result_file, model.dTmax);
-    textio::close_unit(result_file_unit);
-
-    // A run that could not take a single step wrote a result without data
-    // records; that is no success.
-    if (model.setup.step_count <= 0) {
-        textio::write_report_line(no_step_report_line(model.setup));
-        textio::stop_program(textio::status_no_step_taken);
-    }
 }
 
 }  // namespace model

@@ -99,6 +99,14 @@ std::int32_t truncate_step_count(double quotient_plus_one);
 // Derives the scalars of a run from its parameters.
 ModelSetup derive_model_setup(const ParameterSet& parameters);
 
+// The heat-transfer coefficient of the physical problem that a parameter
+// set's `coefficient` (line 4 of the parameter file) stands for: the model
+// applies twice the given value at the outer radius R of a solid bar of
+// radius R - inner_radius, so the physical coefficient is
+// 2 * coefficient * R / (R - inner_radius); for a solid bar, twice the given
+// one.
+double effective_coefficient(const ParameterSet& parameters, double coefficient);
+
 // Sets up a run: derived scalars, mesh, the assembled system matrix, the
 // element load weights, the initial field and the clock.
 void set_up_model(HeatModel& model, const ParameterSet& parameters);
@@ -111,19 +119,12 @@ void set_up_model(HeatModel& model, const ParameterSet& parameters);
 // the start of the step).
 StepRecord take_time_step(HeatModel& model);
 
-// Runs the steps first_step..step_count of a set-up model and returns how
-// many it took.  Records go to `result_file`; with a null channel the steps
-// run without output (used to measure the arithmetic on its own).  A run
-// always starts at step 1; a later first step lets the end of a very long
-// run be examined without taking all the steps before it.  Before each step
-// and after the last, an interruption by SIGINT, SIGTERM or SIGHUP ends the
-// program by that signal with the finished records written.
-std::int64_t run_time_loop(HeatModel& model, textio::Channel* result_file, std::int64_t first_step = 1);
-
-// The whole run: opens "temperat.txt" and locks it (another run holding it
-// ends the program with status 5, neither file touched), writes its header,
-// simulates, writes the closing lines and closes the file.  A run that took
-// no step ends the program with status 3 after one report line.
-void run_heat_model(const ParameterSet& parameters);
+// Takes the steps first_step..last_step of a set-up model, one after the
+// other, and returns how many it took.  Records go to `result_file`; with a
+// null channel the steps run without output (used to measure the arithmetic
+// on its own).  A run takes the steps 1..step_count, in as many calls as its
+// caller likes; a later first step lets the end of a very long run be
+// examined without taking all the steps before it.
+std::int64_t run_steps(HeatModel& model, std::int64_t first_step, std::int64_t last_step, textio::Channel* result_file);
 
 }  // namespace model

@@ -61,7 +61,7 @@ int IMACH(const int& N) {
     UMACH(2, unit);
     const std::array values = {integer_value(N)};
     write_layout(unit_channel(unit), imach_complaint_layout, values);
-    stop_program(status_library_stop);
+    stop_program(library_stop_status);
 }
 
 void UMACH(const int& N, int& unit) {
@@ -78,7 +78,7 @@ void UMACH(const int& N, int& unit) {
     const int magnitude = N == INT_MIN ? N : (N < 0 ? -N : N);
     const std::array values = {integer_value(magnitude)};
     write_layout(unit_channel(unit_table[3]), umach_complaint_layout, values);
-    stop_program(status_library_stop);
+    stop_program(library_stop_status);
 }
 
 }  // namespace numlib

@@ -109,7 +109,7 @@ void compose_message(ErrorState& state, std::string_view message_template) {
     std::copy(illegal_type_text.begin(), illegal_type_text.end(), state.message_text.begin());
     state.message_length = static_cast<int>(illegal_type_text.size());
     print_error_report();
-    textio::stop_program(textio::status_library_stop);
+    textio::stop_program(library_stop_status);
 }
 
 }  // namespace

@@ -21,14 +21,21 @@
 //
 // Reports go to the message unit (UMACH slot 3, standard output unless
 // changed).  A stop of the library (the table above, an illegal error type,
-// a misused stack, IMACH or UMACH with an invalid argument) closes every open
-// file and ends the process with status 4.  The library is single-threaded
-// and not re-entrant.
+// a misused stack, IMACH or UMACH with an invalid argument) writes its report
+// and throws textio::Stop with library_stop_status (4); the program that
+// catches it closes every open file and ends the process with that status.
+// The library is single-threaded and not re-entrant.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace numlib {
+
+// The exit status of a run that the library stopped: after its report, a
+// stop of the library throws textio::Stop with this status, and the program
+// ends with it.
+inline constexpr std::uint32_t library_stop_status = 4;
 
 // Solves the tridiagonal system of order N in place by Gaussian elimination
 // with partial pivoting between the pivot row and the row below it.

@@ -36,7 +36,7 @@ void act_on_popped_error(ErrorState& state, int level, int type) {
             print_error_report();
         }
         if (state.stop_flag[type] == 1 && called_from_user) {
-            textio::stop_program(textio::status_library_stop);
+            textio::stop_program(library_stop_status);
         }
         return;
     }
@@ -46,10 +46,10 @@ void act_on_popped_error(ErrorState& state, int level, int type) {
     }
     if (type == 5) {
         if (state.stop_flag[5] == 1) {
-            textio::stop_program(textio::status_library_stop);
+            textio::stop_program(library_stop_status);
         }
     } else if (called_from_user && take_pending_stop(state) != 0) {
-        textio::stop_program(textio::status_library_stop);
+        textio::stop_program(library_stop_status);
     }
 }
 
@@ -81,7 +81,7 @@ void E1PSH(std::string_view name) {
         // are printed as they are recorded.
         E1SETI(1, state.max_level);
         E1MES(5, 1, "Error condition in E1PSH.  Push would cause stack level to exceed %(I1). ");
-        textio::stop_program(textio::status_library_stop);
+        textio::stop_program(library_stop_status);
     }
     const int level = ++state.current_level;
     state.routine_name[level] = make_routine_name(name);
@@ -97,14 +97,14 @@ void E1POP(std::string_view name) {
         E1PSH("E1POP");
         E1SETL(1, name);
         E1MES(5, 1, "Error condition in E1POP.  Cannot pop from %(L1) because stack is empty.");
-        textio::stop_program(textio::status_library_stop);
+        textio::stop_program(library_stop_status);
     }
     if (!names_match(name, state.routine_name[level])) {
         const RoutineName& top = state.routine_name[level];
         E1SETL(1, name);
         E1SETL(2, std::string_view(top.data(), top.size()));
         E1MES(5, 2, "Error condition in E1POP.  %(L1) does not match the name %(L2) in the stack.");
-        textio::stop_program(textio::status_library_stop);
+        textio::stop_program(library_stop_status);
     }
 
     const int type = state.error_type[level];

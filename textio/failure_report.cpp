@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "textio/interrupt_signals.h"
 #include "textio/posix_file.h"
 #include "textio/unit_table.h"
 
@@ -95,14 +96,20 @@ void report_failure(int number, int unit, std::string_view full_path, int os_err
     stop_program(failure_status_base + static_cast<std::uint32_t>(number));
 }
 
-void stop_program(std::uint32_t status) {
+void stop_program(std::uint32_t status) { throw Stop{status, 0}; }
+
+void stop_if_interrupted() {
+    if (const int signal_number = interrupt_signal(); signal_number != 0) throw Stop{0, signal_number};
+}
+
+void end_process(std::uint32_t status) {
     if (close_every_unit() && status < failure_status_base) {
         status = failure_status_base + failure_write;
     }
     std::exit(static_cast<int>(status));
 }
 
-void stop_by_signal(int signal_number, std::string_view report_line) {
+void end_process_by_signal(int signal_number, std::string_view report_line) {
     close_every_unit();
     write_report_line(report_line);
     std::signal(signal_number, SIG_DFL);

@@ -1,13 +1,15 @@
-// Run-time failure reports and the one routine that ends the process.
+// Run-time failure reports, and how the work ends after one.
 //
-// A failed open, read or write ends the program with one line on standard
-// error, "textio: severe (n): <message>", every open file closed and the exit
-// status 0xC0000000 + n (a shell on Linux sees n).  Failures that come with
-// an operating-system error that has no number of its own are preceded by a
+// A failed open, read or write ends the work with one line on standard
+// error, "textio: severe (n): <message>", and the exit status
+// 0xC0000000 + n (a shell on Linux sees n).  Failures that come with an
+// operating-system error that has no number of its own are preceded by a
 // line "textio: <system text>".
 //
-// Every way out of the program other than a signal goes through
-// stop_program, which writes out and closes every connected unit first.  A
+// Nothing below the program ends the process.  The report is written where
+// the failure happens; then a Stop is thrown, and only the program's entry
+// (or a binding) catches it.  The program ends the process through
+// end_process, which writes out and closes every connected unit first; a
 // write that fails there is reported like any other write failure.
 #pragma once
 
@@ -37,11 +39,14 @@ enum FailureNumber : int {
 
 inline constexpr std::uint32_t failure_status_base = 0xC0000000u;
 
-// Exit statuses of the program's own outcomes (the failure reports above use
-// 0xC0000000 + n instead).
-inline constexpr std::uint32_t status_no_step_taken = 3;       // the parameters give no time step
-inline constexpr std::uint32_t status_library_stop = 4;        // the numerical library stopped the run
-inline constexpr std::uint32_t status_result_file_in_use = 5;  // another run holds the result file
+// The end of the work, thrown by stop_program and by the layers above that
+// stop (the numerical library) once their report is written, and by
+// stop_if_interrupted when an interruption has been noticed.  The catcher
+// decides what happens to the process.
+struct Stop {
+    std::uint32_t status = 0;  // the exit status the work ends with
+    int signal_number = 0;     // not 0: interrupted by this signal, nothing reported yet
+};
 
 // The message of failure `number` with the unit and file filled in.
 std::string failure_message(int number, int unit, std::string_view full_path);
@@ -54,20 +59,29 @@ std::string failure_report_text(int number, int unit, std::string_view full_path
 // Writes `line` and CR LF to standard error.
 void write_report_line(std::string_view line);
 
-// Writes the report and stops the program with 0xC0000000 + number.
+// Writes the report and stops the work with 0xC0000000 + number.
 // `os_error` is the errno value to show as the system's own text, or 0 when
 // the failure has a number of its own.
 [[noreturn]] void report_failure(int number, int unit, std::string_view full_path, int os_error = 0);
 
-// Writes out and closes every connected unit, then ends the process with
-// `status`.  A write that fails on the way is reported (failure 38), and a
-// status that is not already a failure report's becomes 0xC0000026.  Only the
-// low 8 bits of the status reach a parent on Linux.
+// Ends the work with `status`: throws Stop{status}.
 [[noreturn]] void stop_program(std::uint32_t status);
 
-// Writes out and closes every connected unit, writes `report_line` (with
-// CR LF) to standard error, restores the default action of `signal_number`
-// and raises it again, so that the process ends by that signal.
-[[noreturn]] void stop_by_signal(int signal_number, std::string_view report_line);
+// When SIGINT, SIGTERM or SIGHUP has been noticed (interrupt_signals.h),
+// throws Stop carrying that signal; otherwise returns.
+void stop_if_interrupted();
+
+// For the program's entry: writes out and closes every connected unit, then
+// ends the process with `status`.  A write that fails on the way is
+// reported (failure 38), and a status that is not already a failure
+// report's becomes 0xC0000026.  Only the low 8 bits of the status reach a
+// parent on Linux.
+[[noreturn]] void end_process(std::uint32_t status);
+
+// For the program's entry: writes out and closes every connected unit,
+// writes `report_line` (with CR LF) to standard error, restores the default
+// action of `signal_number` and raises it again, so that the process ends
+// by that signal.
+[[noreturn]] void end_process_by_signal(int signal_number, std::string_view report_line);
 
 }  // namespace textio

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "textio/interrupt_signals.h"
 #include "textio/posix_file.h"
 
 namespace textio {
@@ -37,13 +38,21 @@ int classify_open_failure(int error, int& os_error) {
     }
 }
 
+// A call that failed with `error` ends the work: by the interruption that
+// cut it short (EINTR once a signal has been noticed: no report, the program
+// decides what to say), or with the failure report `number`.
+[[noreturn]] void fail(int number, int unit, const std::string& full_path, int error) {
+    if (error == EINTR) stop_if_interrupted();
+    report_failure(number, unit, full_path, error);
+}
+
 // The first record cuts the file after it; for a file that is not a regular
 // file (a terminal, a pipe) there is nothing to cut.
 void cut_before_first_record(Channel& channel) {
     if (channel.read_only) report_failure(failure_write_read_only, channel.unit, channel.full_path);
     channel.cut_pending = false;
     const int error = cut_file_at(channel.fd, 0);
-    if (error != 0 && error != EINVAL) report_failure(failure_write, channel.unit, channel.full_path, error);
+    if (error != 0 && error != EINVAL) fail(failure_write, channel.unit, channel.full_path, error);
 }
 
 }  // namespace
@@ -63,6 +72,7 @@ Channel& open_unit(int unit, std::string_view name) {
     bool read_only = false;
     const int error = open_read_write(name, fd, read_only);
     if (error != 0) {
+        if (error == EINTR) stop_if_interrupted();
         int os_error = 0;
         const int number = classify_open_failure(error, os_error);
         report_failure(number, unit, full_path, os_error);
@@ -85,6 +95,11 @@ bool lock_channel(Channel& channel) {
     return error != EWOULDBLOCK && error != EAGAIN;
 }
 
+bool is_same_file(const Channel& channel, std::string_view name) {
+    bool same = false;
+    return is_same_file(channel.fd, name, same) == 0 && same;
+}
+
 Channel& unit_channel(int unit) {
     if (Channel* channel = find_channel(unit)) return *channel;
     return open_unit(unit, "unit" + std::to_string(unit) + ".txt");
@@ -92,7 +107,7 @@ Channel& unit_channel(int unit) {
 
 void flush_channel(Channel& channel) {
     const int error = drain_channel(channel);
-    if (error != 0) report_failure(failure_write, channel.unit, channel.full_path, error);
+    if (error != 0) fail(failure_write, channel.unit, channel.full_path, error);
 }
 
 char* begin_record(Channel& channel, std::size_t length) {
@@ -120,7 +135,9 @@ void write_record(Channel& channel, std::string_view record) {
 std::size_t read_bytes(Channel& channel, char* data, std::size_t size) {
     std::size_t count = 0;
     const int error = read_some(channel.fd, data, size, count);
-    if (error != 0) report_failure(failure_read, channel.unit, channel.full_path, error);
+    if (error != 0) fail(failure_read, channel.unit, channel.full_path, error);
+    // A file that never ends and never blocks (/dev/zero) is left here.
+    stop_if_interrupted();
     return count;
 }
 
@@ -128,7 +145,7 @@ void close_unit(int unit) {
     Channel* channel = find_channel(unit);
     if (channel == nullptr) return;
     const int error = drain_channel(*channel);
-    if (error != 0) report_failure(failure_write, channel->unit, channel->full_path, error);
+    if (error != 0) fail(failure_write, channel->unit, channel->full_path, error);
     disconnect_channel(*channel);
 }
 

@@ -13,7 +13,12 @@
 //
 // Units 5 (standard input) and 6 (standard output) are connected from the
 // start.  Every connected channel is written out and closed when the program
-// stops (stop_program), so nothing written is lost.
+// ends (end_process), so nothing written is lost.
+//
+// A read, write or open that a signal cuts short once SIGINT, SIGTERM or
+// SIGHUP has been noticed ends the work with a Stop that carries the signal
+// and no report; so does every read once the signal is noticed, so that a
+// file that never ends (/dev/zero) is left too.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +43,10 @@ Channel& open_unit(int unit, std::string_view name);
 // holds it open.  Returns false when another process holds a lock on the
 // file; a file system without locks counts as a lock taken.
 bool lock_channel(Channel& channel);
+
+// Whether the channel's file is the file `name` (relative to the working
+// directory): the same device and inode, as through a link.
+bool is_same_file(const Channel& channel, std::string_view name);
 
 // The channel connected to `unit`.  A unit that is not connected, whatever
 // its number, is opened on the file "unit<N>.txt" in the working directory.

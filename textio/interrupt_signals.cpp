@@ -23,7 +23,9 @@ void install_interrupt_handlers() {
         struct sigaction action {};
         action.sa_handler = note_signal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
+        // No SA_RESTART: a blocked open, read or write returns with EINTR,
+        // so that the program can look at the note.
+        action.sa_flags = 0;
         sigaction(signal_number, &action, nullptr);
     }
 }

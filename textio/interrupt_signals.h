@@ -1,7 +1,9 @@
 // Interruption by SIGINT, SIGTERM or SIGHUP.  The handlers only note the
-// signal; the program looks at the note at moments where its files hold
-// whole records, writes out what it has finished and then ends by the same
-// signal (stop_by_signal), so that a parent sees the usual signal status.
+// signal, and do not restart the call they interrupt: a blocked open, read
+// or write returns, looks at the note and ends the work (file_channel.h).
+// The program looks at the note at moments where its files hold whole
+// records, writes out what it has finished and then ends by the same signal
+// (end_process_by_signal), so that a parent sees the usual signal status.
 #pragma once
 
 #include <string_view>

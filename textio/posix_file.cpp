@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "textio/interrupt_signals.h"
+
 namespace textio {
 
 namespace {
@@ -31,15 +33,27 @@ int keep_above_standard_streams(int& fd) {
     return error;
 }
 
+// Whether a call that failed with `error` is tried again: only an
+// interruption by a signal that the program does not act on.
+bool try_again(int error) { return error == EINTR && interrupt_signal() == 0; }
+
+// open(2), tried again after interruptions the program does not act on.
+int open_retrying(const char* path, int flags, mode_t mode = 0) {
+    for (;;) {
+        const int fd = ::open(path, flags, mode);
+        if (fd >= 0 || !try_again(errno)) return fd;
+    }
+}
+
 }  // namespace
 
 int open_read_write(std::string_view name, int& fd, bool& read_only) {
     const std::string path(name);
     read_only = false;
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd = open_retrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0 && write_refused(errno)) {
         const int refusal = errno;
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open_retrying(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0 && is_directory(fd)) {
             ::close(fd);
             fd = -1;
@@ -56,11 +70,13 @@ int write_fully(int fd, const char* data, std::size_t size, std::size_t& written
     while (written < size) {
         const ssize_t count = ::write(fd, data + written, size - written);
         if (count < 0) {
-            if (errno == EINTR) continue;
+            if (try_again(errno)) continue;
             return errno;
         }
         if (count == 0) return EIO;
         written += static_cast<std::size_t>(count);
+        // A short write is where a blocked write ends when a signal comes.
+        if (written < size && interrupt_signal() != 0) return EINTR;
     }
     return 0;
 }
@@ -72,7 +88,7 @@ int read_some(int fd, char* data, std::size_t size, std::size_t& count) {
             count = static_cast<std::size_t>(got);
             return 0;
         }
-        if (errno != EINTR) {
+        if (!try_again(errno)) {
             count = 0;
             return errno;
         }
@@ -94,6 +110,16 @@ int lock_exclusively(int fd) {
 }
 
 int close_file(int fd) { return ::close(fd) == 0 ? 0 : errno; }
+
+int is_same_file(int fd, std::string_view name, bool& same) {
+    same = false;
+    struct stat open_file {};
+    if (::fstat(fd, &open_file) != 0) return errno;
+    struct stat named {};
+    if (::stat(std::string(name).c_str(), &named) != 0) return errno == ENOENT ? 0 : errno;
+    same = open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+    return 0;
+}
 
 std::string full_path_of(std::string_view name) {
     if (!name.empty() && name.front() == '/') return std::string(name);

@@ -10,6 +10,9 @@
 
 namespace textio {
 
+// Opening waits for a FIFO's other end; an open interrupted once SIGINT,
+// SIGTERM or SIGHUP has been noticed gives EINTR.
+//
 // Opens `name`, relative to the working directory, for reading and writing
 // and creates it when it is missing (mode 0666 before the umask).  When write
 // access is refused the file is opened for reading only and `read_only` is
@@ -18,11 +21,15 @@ namespace textio {
 // that the program was started without never lands in a file.
 int open_read_write(std::string_view name, int& fd, bool& read_only);
 
-// Writes all of `size` bytes, retrying after interruptions and partial
-// writes; `written` tells how many reached the file, also on a failure.
+// Writes all of `size` bytes, retrying after partial writes and after
+// interruptions by a signal the program does not act on; a call
+// interrupted (or cut short) once SIGINT, SIGTERM or SIGHUP has been noticed
+// gives EINTR.  `written` tells how many reached the file, also on a
+// failure.
 int write_fully(int fd, const char* data, std::size_t size, std::size_t& written);
 
-// Reads up to `size` bytes; `count` is 0 at the end of the file.
+// Reads up to `size` bytes; `count` is 0 at the end of the file.  A read
+// interrupted once SIGINT, SIGTERM or SIGHUP has been noticed gives EINTR.
 int read_some(int fd, char* data, std::size_t size, std::size_t& count);
 
 // Sets the end of the file at `length`.  Files that cannot be cut (pipes,
@@ -37,7 +44,13 @@ int current_offset(int fd, off_t& offset);
 // the lock when the descriptor is closed or the process ends.
 int lock_exclusively(int fd);
 
+// Closes the descriptor; never retried, also after EINTR.
 int close_file(int fd);
+
+// Sets `same` when the open file `fd` is the file `name` (relative to the
+// working directory): the same device and inode, as with a symbolic or hard
+// link.  A `name` that does not exist is not the same file.
+int is_same_file(int fd, std::string_view name, bool& same);
 
 // The working directory joined with `name`, for messages and the length
 // rule; `name` itself when the working directory has no path (it has been

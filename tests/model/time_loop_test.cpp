@@ -35,7 +35,7 @@ TEST(TimeLoop, RunsEveryStepOfTheCountOnce) {
     set_up_model(model, quench_parameters());
     const std::int64_t planned = model.setup.step_count;
     ASSERT_GT(planned, 1);
-    EXPECT_EQ(run_time_loop(model, nullptr), planned);
+    EXPECT_EQ(run_steps(model, 1, model.setup.step_count, nullptr), planned);
     // The clock went through every step: the last record's time plus one step.
     EXPECT_NEAR(model.time, model.setup.total_time, model.setup.time_step);
 }
@@ -54,7 +54,7 @@ TEST(TimeLoop, TheLargestCountEndsAfterItsLastStep) {
         HeatModel model;
         set_up_model(model, quench_parameters());
         model.setup.step_count = largest_count;
-        EXPECT_EQ(run_time_loop(model, nullptr, c.first_step), c.steps);
+        EXPECT_EQ(run_steps(model, c.first_step, largest_count, nullptr), c.steps);
         // The clock moved once per step taken.
         double clock = 0.0;
         for (std::int64_t k = 0; k < c.steps; ++k) clock = model.setup.time_step + clock;
@@ -67,7 +67,7 @@ TEST(TimeLoop, CountsBelowOneTakeNoStep) {
         HeatModel model;
         set_up_model(model, quench_parameters());
         model.setup.step_count = count;
-        EXPECT_EQ(run_time_loop(model, nullptr), 0);
+        EXPECT_EQ(run_steps(model, 1, model.setup.step_count, nullptr), 0);
         EXPECT_EQ(model.time, 0.0);
         EXPECT_EQ(model.dTmax, 0.0);
     }

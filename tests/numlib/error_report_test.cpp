@@ -53,19 +53,20 @@ TEST_F(NumlibDeathTest, TextIsBrokenIntoLines) {
         std::vector<std::string> lines = {""};
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         lines.push_back("recorded");
-        EXPECT_EXIT(report_child(c.message_template), ExitedWithCode(0), Eq(records(lines))) << c.message_template;
+        EXPECT_PROGRAM_EXIT(report_child(c.message_template), ExitedWithCode(0), Eq(records(lines)))
+            << c.message_template;
     }
 }
 
 TEST_F(NumlibDeathTest, HeaderNamesTheRoutineUpToItsFirstBlank) {
-    EXPECT_EXIT(report_child("Text.", ""), ExitedWithCode(0),
-                Eq(records({"", " *** TERMINAL ERROR 1 from .  Text.", "recorded"})));
-    EXPECT_EXIT(report_child("Text.", "TWO WORDS"), ExitedWithCode(0),
-                Eq(records({"", " *** TERMINAL ERROR 1 from TWO.  Text.", "recorded"})));
+    EXPECT_PROGRAM_EXIT(report_child("Text.", ""), ExitedWithCode(0),
+                        Eq(records({"", " *** TERMINAL ERROR 1 from .  Text.", "recorded"})));
+    EXPECT_PROGRAM_EXIT(report_child("Text.", "TWO WORDS"), ExitedWithCode(0),
+                        Eq(records({"", " *** TERMINAL ERROR 1 from TWO.  Text.", "recorded"})));
     // A one-blank template prints the text still pending, if any.
-    EXPECT_EXIT(report_child(" ", "ROUTINE", true), ExitedWithCode(0),
-                Eq(records({"", " *** TERMINAL ERROR 1 from ROUTINE.  Pending text.", "recorded"})));
-    EXPECT_EXIT(report_child(" "), ExitedWithCode(0), Eq(records({"recorded"})));
+    EXPECT_PROGRAM_EXIT(report_child(" ", "ROUTINE", true), ExitedWithCode(0),
+                        Eq(records({"", " *** TERMINAL ERROR 1 from ROUTINE.  Pending text.", "recorded"})));
+    EXPECT_PROGRAM_EXIT(report_child(" "), ExitedWithCode(0), Eq(records({"recorded"})));
 }
 
 void traceback_child() {
@@ -80,18 +81,18 @@ void traceback_child() {
 
 TEST_F(NumlibDeathTest, ReportFromLevelThreeCarriesATraceback) {
     // A lower-case first letter before an upper-case second is raised.
-    EXPECT_EXIT(traceback_child(), ExitedWithCode(library_stop),
-                Eq(records({
-                    "",
-                    " *** TERMINAL ERROR 3 from EINNER.  Deep failure.",
-                    "     Here is a traceback of subprogram calls in reverse order:",
-                    "     Routine name                    Error type  Error code",
-                    "     ------------                    ----------  ----------",
-                    "     EINNER                               5           3    (Called internally)",
-                    "     outer                                0           0",
-                    "     USER                                 0           0",
-                    "recorded",
-                })));
+    EXPECT_PROGRAM_EXIT(traceback_child(), ExitedWithCode(library_stop),
+                        Eq(records({
+                            "",
+                            " *** TERMINAL ERROR 3 from EINNER.  Deep failure.",
+                            "     Here is a traceback of subprogram calls in reverse order:",
+                            "     Routine name                    Error type  Error code",
+                            "     ------------                    ----------  ----------",
+                            "     EINNER                               5           3    (Called internally)",
+                            "     outer                                0           0",
+                            "     USER                                 0           0",
+                            "recorded",
+                        })));
 }
 
 std::filesystem::path redirect_directory(pid_t test_process) {
@@ -116,7 +117,7 @@ void redirected_report_child() {
 
 TEST_F(NumlibDeathTest, ReportsGoToTheMessageUnit) {
     const std::filesystem::path directory = redirect_directory(::getpid());
-    EXPECT_EXIT(redirected_report_child(), ExitedWithCode(library_stop), Eq(records({"message unit 41"})));
+    EXPECT_PROGRAM_EXIT(redirected_report_child(), ExitedWithCode(library_stop), Eq(records({"message unit 41"})));
     std::ifstream file(directory / "messages.txt", std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     EXPECT_EQ(written, records({"", " *** TERMINAL ERROR 1 from ROUTINE.  Sent elsewhere."}));

@@ -36,16 +36,16 @@ void bad_index_child(bool imach, int index) {
 
 TEST_F(NumlibDeathTest, BadIndexIsComplainedAboutAndEndsTheRun) {
     for (const auto& [index, field] : {std::pair(0, "     0"), std::pair(13, "    13"), std::pair(-12345, "-12345")}) {
-        EXPECT_EXIT(bad_index_child(true, index), ExitedWithCode(library_stop),
-                    Eq(records({"", " *** TERMINAL ERROR 5 from IMACH.  The argument",
-                                " ***          must be between 1 and 12 inclusive.",
-                                " ***          N = " + std::string(field) + ".", ""})));
+        EXPECT_PROGRAM_EXIT(bad_index_child(true, index), ExitedWithCode(library_stop),
+                            Eq(records({"", " *** TERMINAL ERROR 5 from IMACH.  The argument",
+                                        " ***          must be between 1 and 12 inclusive.",
+                                        " ***          N = " + std::string(field) + ".", ""})));
     }
     for (const auto& [index, field] : {std::pair(0, "     0"), std::pair(-4, "     4"), std::pair(INT_MIN, "******")}) {
-        EXPECT_EXIT(bad_index_child(false, index), ExitedWithCode(library_stop),
-                    Eq(records({"", " *** TERMINAL ERROR 5 from UMACH.  The absolute",
-                                " ***          value of the index variable must be",
-                                " ***          1, 2, or 3.  IABS(N) = " + std::string(field) + ".", ""})));
+        EXPECT_PROGRAM_EXIT(bad_index_child(false, index), ExitedWithCode(library_stop),
+                            Eq(records({"", " *** TERMINAL ERROR 5 from UMACH.  The absolute",
+                                        " ***          value of the index variable must be",
+                                        " ***          1, 2, or 3.  IABS(N) = " + std::string(field) + ".", ""})));
     }
 }
 

@@ -104,15 +104,15 @@ void illegal_type_child(int type) {
 
 TEST_F(NumlibDeathTest, IllegalTypeIsReportedAndEndsTheRun) {
     // The report shows the type and code the level had before the call.
-    EXPECT_EXIT(illegal_type_child(8), ExitedWithCode(library_stop),
-                Eq(records({"", " *** UNKNOWN  ERROR 0 from TEST.  Error from E1MES.  Illegal error type",
-                            " ***          specified."})));
-    EXPECT_EXIT(illegal_type_child(-2), ExitedWithCode(library_stop),
-                Eq(records({"", " *** WARNING  ERROR 4 from TEST.  Error from E1MES.  Illegal error type",
-                            " ***          specified."})));
+    EXPECT_PROGRAM_EXIT(illegal_type_child(8), ExitedWithCode(library_stop),
+                        Eq(records({"", " *** UNKNOWN  ERROR 0 from TEST.  Error from E1MES.  Illegal error type",
+                                    " ***          specified."})));
+    EXPECT_PROGRAM_EXIT(illegal_type_child(-2), ExitedWithCode(library_stop),
+                        Eq(records({"", " *** WARNING  ERROR 4 from TEST.  Error from E1MES.  Illegal error type",
+                                    " ***          specified."})));
     // An error recorded before any push belongs to the user level.
-    EXPECT_EXIT(illegal_type_child(0), ExitedWithCode(0),
-                Eq(records({"", " *** TERMINAL ERROR 3 from USER.  Early failure.", "returned"})));
+    EXPECT_PROGRAM_EXIT(illegal_type_child(0), ExitedWithCode(0),
+                        Eq(records({"", " *** TERMINAL ERROR 3 from USER.  Early failure.", "returned"})));
 }
 
 TEST(DecimalIntegerReader, ReadsSignedDecimalsAndTellsWhereTheyEnd) {

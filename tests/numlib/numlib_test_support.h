@@ -1,8 +1,9 @@
 // Helpers for the numerical library's tests.
 //
-// Library failures end the program, so they are checked in death tests: the
-// child sends standard output into the stream the death test matches, runs
-// the code and ends; the bytes are then compared exactly.  Children also
+// Library failures end the work, and the program then ends the process, so
+// they are checked in death tests: the child runs the code as the program's
+// entry does (as_program), sends standard output into the stream the death
+// test matches, and ends; the bytes are then compared exactly.  Children also
 // write marker records to show how far they got and what state they saw.
 #pragma once
 
@@ -39,7 +40,19 @@ inline void write_marker(std::string_view text) { textio::write_record(textio::u
 
 // The exit status of a stop of the library, told apart from a child that
 // reached its end (end_child, status 0).
-inline constexpr int library_stop = static_cast<int>(textio::status_library_stop);
+inline constexpr int library_stop = static_cast<int>(numlib::library_stop_status);
+
+// Runs `work` as the program's entry does: a Stop thrown by the library or
+// the text layer ends the process with its status and every unit written
+// out and closed.
+template <typename Work>
+void as_program(Work work) {
+    try {
+        work();
+    } catch (const textio::Stop& stop) {
+        textio::end_process(stop.status);
+    }
+}
 
 // Marks how far the child got and ends it with status 0.
 [[noreturn]] inline void end_child(std::string_view marker) {
@@ -53,3 +66,7 @@ inline std::string pending_message() {
 }
 
 }  // namespace numlib_test
+
+// EXPECT_EXIT for a statement run as the program's entry runs its work.
+#define EXPECT_PROGRAM_EXIT(statement, code, matcher)                                                                  \
+    EXPECT_EXIT(::numlib_test::as_program([&] { statement; }), code, matcher)

@@ -59,7 +59,7 @@ TEST_F(NumlibDeathTest, FiftiethNestedPushEndsTheRunWithTraceback) {
     lines.push_back(traceback_row("LEVEL50", 5, 1, true));
     for (int k = 49; k >= 2; --k) lines.push_back(traceback_row("LEVEL" + std::to_string(k), 0, 0, k >= 3));
     lines.push_back(traceback_row("USER", 0, 0, false));
-    EXPECT_EXIT(overflow_child(), ExitedWithCode(library_stop), Eq(records(lines)));
+    EXPECT_PROGRAM_EXIT(overflow_child(), ExitedWithCode(library_stop), Eq(records(lines)));
 }
 
 void pop_child(const char* pushed, const char* popped) {
@@ -70,17 +70,17 @@ void pop_child(const char* pushed, const char* popped) {
 }
 
 TEST_F(NumlibDeathTest, PopOfAnotherNameOrOfTheEmptyStackEndsTheRun) {
-    EXPECT_EXIT(pop_child("DLSLTR", "dlsltr"), ExitedWithCode(library_stop),  // case matters
-                Eq(records({"", " *** TERMINAL ERROR 2 from DLSLTR.  Error condition in E1POP.  dlsltr does",
-                            " ***          not match the name DLSLTR in the stack."})));
+    EXPECT_PROGRAM_EXIT(pop_child("DLSLTR", "dlsltr"), ExitedWithCode(library_stop),  // case matters
+                        Eq(records({"", " *** TERMINAL ERROR 2 from DLSLTR.  Error condition in E1POP.  dlsltr does",
+                                    " ***          not match the name DLSLTR in the stack."})));
     const char* long_name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ";
-    EXPECT_EXIT(pop_child(long_name, long_name), ExitedWithCode(library_stop),
-                Eq(records({"", " *** TERMINAL ERROR 2 from ABCDEFGHIJKLMNOPQRSTUVWXYZ012345.  Error condition",
-                            " ***          in E1POP.  ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ does not ",
-                            " ***          match the name ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 in the stack."})));
-    EXPECT_EXIT(pop_child("", "XYZ"), ExitedWithCode(library_stop),
-                Eq(records({"", " *** TERMINAL ERROR 1 from E1POP.  Error condition in E1POP.  Cannot pop from",
-                            " ***          XYZ because stack is empty."})));
+    EXPECT_PROGRAM_EXIT(pop_child(long_name, long_name), ExitedWithCode(library_stop),
+                        Eq(records({"", " *** TERMINAL ERROR 2 from ABCDEFGHIJKLMNOPQRSTUVWXYZ012345.  Error condition",
+                                    " ***          in E1POP.  ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789WXYZ does not ",
+                                    " ***          match the name ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 in the stack."})));
+    EXPECT_PROGRAM_EXIT(pop_child("", "XYZ"), ExitedWithCode(library_stop),
+                        Eq(records({"", " *** TERMINAL ERROR 1 from E1POP.  Error condition in E1POP.  Cannot pop from",
+                                    " ***          XYZ because stack is empty."})));
 }
 
 // WORKER, called by the user, records an error of `type` and returns.
@@ -111,7 +111,7 @@ TEST_F(NumlibDeathTest, PopActsOnTheErrorByType) {
         {7, {"", report("FATAL   "), "recorded"}, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EXIT(level_two_child(c.type), ExitedWithCode(c.stops ? library_stop : 0), Eq(records(c.lines)))
+        EXPECT_PROGRAM_EXIT(level_two_child(c.type), ExitedWithCode(c.stops ? library_stop : 0), Eq(records(c.lines)))
             << "type " << c.type;
     }
 }
@@ -131,10 +131,10 @@ void level_three_child(int type, int outer_type) {
 }
 
 TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel) {
-    EXPECT_EXIT(
+    EXPECT_PROGRAM_EXIT(
         level_three_child(4, 0), ExitedWithCode(library_stop),
         Eq(records({"inner popped, level 2: type=4 code=9", "", " *** FATAL    ERROR 9 from OUTER.  Deep trouble."})));
-    EXPECT_EXIT(
+    EXPECT_PROGRAM_EXIT(
         level_three_child(3, 0), ExitedWithCode(0),
         Eq(records({"inner popped, level 2: type=3 code=9", "", " *** WARNING  ERROR 9 from OUTER.  Deep trouble.",
                     "outer popped, level 1: type=3 code=9"})));
@@ -146,9 +146,9 @@ TEST_F(NumlibDeathTest, ErrorsBelowTheTopLevelWaitForTheUserLevel) {
     lines.insert(lines.end(), traceback_header.begin(), traceback_header.end());
     lines.insert(lines.end(), {traceback_row("INNER", 7, 9, true), traceback_row("OUTER", 0, 0, false),
                                traceback_row("USER", 0, 0, false), "inner popped, level 2: type=7 code=9"});
-    EXPECT_EXIT(level_three_child(7, 0), ExitedWithCode(library_stop), Eq(records(lines)));
+    EXPECT_PROGRAM_EXIT(level_three_child(7, 0), ExitedWithCode(library_stop), Eq(records(lines)));
     lines.insert(lines.end(), {"", " *** WARNING  ERROR 2 from OUTER.  Second."});
-    EXPECT_EXIT(level_three_child(7, 6), ExitedWithCode(library_stop), Eq(records(lines)));
+    EXPECT_PROGRAM_EXIT(level_three_child(7, 6), ExitedWithCode(library_stop), Eq(records(lines)));
 }
 
 }  // namespace

@@ -215,15 +215,15 @@ void order_in_child(int n, bool substitute) {
 
 TEST_F(NumlibDeathTest, FactorFailuresAreReportedLikeDlsltr) {
     const System last_zero{{0, 1}, {1, 1}, {1, 0}, {1, 1}};  // last pivot 1 - 1
-    EXPECT_EXIT(factor_in_child(last_zero), ExitedWithCode(library_stop),
-                Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
-                            " ***          zero during execution."})));
+    EXPECT_PROGRAM_EXIT(factor_in_child(last_zero), ExitedWithCode(library_stop),
+                        Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
+                                    " ***          zero during execution."})));
     for (const bool substitute : {false, true}) {
         const std::string name = substitute ? "DLSLTS" : "DLSLTF";
         const std::string expected =
             records({"", " *** TERMINAL ERROR 1 from " + name + ".  The number of equations must be positive",
                      " ***          while N = 0 is given."});
-        EXPECT_EXIT(order_in_child(0, substitute), ExitedWithCode(library_stop), Eq(expected));
+        EXPECT_PROGRAM_EXIT(order_in_child(0, substitute), ExitedWithCode(library_stop), Eq(expected));
     }
 }
 

@@ -107,7 +107,7 @@ TEST_F(NumlibDeathTest, SolverFailuresAreReportedAndEndTheRun) {
     at37.diag[36] = 0;
     const std::string expected37 = records(zero_pivot(37));
     EXPECT_EQ(expected37.size(), 2u + 77 + 2 + 36 + 2);
-    EXPECT_EXIT(solve_in_child(at37), ExitedWithCode(library_stop), Eq(expected37));
+    EXPECT_PROGRAM_EXIT(solve_in_child(at37), ExitedWithCode(library_stop), Eq(expected37));
 
     const double nan = std::nan("");
     const struct {
@@ -121,13 +121,13 @@ TEST_F(NumlibDeathTest, SolverFailuresAreReportedAndEndTheRun) {
         {{{0, 2}, {nan, 1}, {1, 0}, {1, 1}}, zero_pivot(2)},  // NaN candidate interchanges
     };
     for (const auto& c : cases)
-        EXPECT_EXIT(solve_in_child(c.system), ExitedWithCode(library_stop), Eq(records(c.lines)));
+        EXPECT_PROGRAM_EXIT(solve_in_child(c.system), ExitedWithCode(library_stop), Eq(records(c.lines)));
 
     for (int n : {0, -5}) {
         const std::string expected =
             records({"", " *** TERMINAL ERROR 1 from DLSLTR.  The number of equations must be positive",
                      " ***          while N = " + std::to_string(n) + " is given."});
-        EXPECT_EXIT(solve_order_in_child(n), ExitedWithCode(library_stop), Eq(expected));
+        EXPECT_PROGRAM_EXIT(solve_order_in_child(n), ExitedWithCode(library_stop), Eq(expected));
     }
 }
 

@@ -15,12 +15,13 @@
 #include "support/parameter_texts.h"
 #include "support/program_runner.h"
 #include "support/scratch_folder.h"
+#include "program/outcomes.h"
 #include "textio/failure_report.h"
 
 namespace fs = std::filesystem;
 
 // The exit status of a stop of the numerical library.
-constexpr int library_stop = static_cast<int>(textio::status_library_stop);
+constexpr int library_stop = static_cast<int>(program::status_library_stop);
 
 namespace {
 

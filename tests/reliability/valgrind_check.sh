@@ -15,7 +15,13 @@
 #   break before memcheck can follow, and memcheck takes that memory for
 #   undefined although the kernel hands it out zero-filled.  Every use of a
 #   value from it (in the C library's own start-up and exit) is reported,
-#   with the origin "_dl_early_allocate";
+#   with the origin "_dl_early_allocate".  The C++ runtime keeps its
+#   exception state there as well, so catching an exception is reported
+#   the same way, with its origin traced to the start-up's stack
+#   ("_dl_init_paths");
+# - the static C library's allocator takes its memory from the program break
+#   ("sysmalloc"), which memcheck takes for undefined as well, so its own
+#   bookkeeping there is reported when it is first reused;
 # - the C library's start-up before main (__libc_init_first) runs string
 #   routines that read whole machine words past the end of a string, which
 #   memcheck can only excuse where it can replace them, in a shared library.
@@ -120,7 +126,8 @@ real_errors() {
   awk '
     /^==[0-9]+== [A-Z]/ && !in_error { in_error = 1; excused = 0; next }
     in_error && /Uninitialised value was created/ { origin_next = 1; next }
-    origin_next { if ($0 ~ /_dl_early_allocate/) excused = 1; origin_next = 0 }
+    origin_next { if ($0 ~ /_dl_early_allocate|_dl_init_paths/) excused = 1; origin_next = 0 }
+    in_error && /by 0x[0-9A-F]+: sysmalloc / { excused = 1 }
     in_error && /(at|by) 0x[0-9A-F]+: __libc_init_first /{ excused = 1 }
     /^==[0-9]+== *$/ && in_error { if (!excused) count++; in_error = 0 }
     END { if (in_error && !excused) count++; print count + 0 }

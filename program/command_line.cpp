@@ -1,10 +1,11 @@
-#include "model/command_line.h"
+#include "program/command_line.h"
 
 #include <cerrno>
 #include <utility>
 #include <unistd.h>
 
 #include "model/parameter_file.h"
+#include "program/outcomes.h"
 #include "textio/failure_report.h"
 #include "textio/posix_file.h"
 
@@ -12,7 +13,7 @@
 #error "TEMP1D_VERSION must be defined by the build (the project version)"
 #endif
 
-namespace model {
+namespace program {
 
 namespace {
 
@@ -43,7 +44,8 @@ std::string_view help_text() {
            "                           creates and changes no file (status 0: no warning,\n"
            "                           1: warnings)\n"
            "  --json                   with --check: the report as one JSON object\n"
-           "  --quiet                  no progress line on a terminal\n"
+           "  -q, --quiet              no progress line on a terminal\n"
+           "  --                       ends the options (temp1d takes no other arguments)\n"
            "  -h, --help               show this help and exit\n"
            "  --version                show the version and exit\n";
 }
@@ -52,9 +54,13 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     CommandLine command;
     bool help = false;
     bool version = false;
+    bool options_ended = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i] != nullptr ? arguments[i] : "";
-        if (argument == "-h" || argument == "--help") {
+        if (options_ended) return usage_error("unexpected argument '" + std::string(argument) + "'");
+        if (argument == "--") {
+            options_ended = true;
+        } else if (argument == "-h" || argument == "--help") {
             help = true;
         } else if (argument == "--version") {
             version = true;
@@ -93,11 +99,11 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
 
 int act_on_command_line(const CommandLine& command) {
     switch (command.action) {
-        case ProgramAction::help: textio::write_all(STDOUT_FILENO, help_text()); return 0;
-        case ProgramAction::version: textio::write_all(STDOUT_FILENO, std::string(version_text()) + "\n"); return 0;
+        case ProgramAction::help: write_standard_output(help_text()); return status_success;
+        case ProgramAction::version: write_standard_output(std::string(version_text()) + "\n"); return status_success;
         case ProgramAction::usage_error:
-            textio::write_report_line("temp1d: " + command.problem + "; " + std::string(usage_line));
-            return usage_error_status;
+            write_report_line(command.problem + "; " + std::string(usage_line));
+            return status_usage;
         case ProgramAction::run:
         case ProgramAction::check: break;
     }
@@ -106,15 +112,17 @@ int act_on_command_line(const CommandLine& command) {
         const int error = errno;
         std::string full_path = textio::full_path_of(command.directory);
         if (full_path.empty() || full_path.back() != '/') full_path += '/';
-        full_path += parameter_file_name;
+        full_path += model::parameter_file_name;
         if (error == ENOENT || error == ENOTDIR) {
-            textio::report_failure(textio::failure_file_not_found, parameter_file_unit, full_path);
+            textio::report_failure(textio::failure_file_not_found, model::parameter_file_unit, full_path);
         }
-        if (error == EACCES) textio::report_failure(textio::failure_access_denied, parameter_file_unit, full_path);
-        if (error == ENAMETOOLONG) textio::report_failure(textio::failure_file_name, parameter_file_unit, full_path);
-        textio::report_failure(textio::failure_open, parameter_file_unit, full_path, error);
+        if (error == EACCES)
+            textio::report_failure(textio::failure_access_denied, model::parameter_file_unit, full_path);
+        if (error == ENAMETOOLONG)
+            textio::report_failure(textio::failure_file_name, model::parameter_file_unit, full_path);
+        textio::report_failure(textio::failure_open, model::parameter_file_unit, full_path, error);
     }
     return -1;
 }
 
-}  // namespace model
+}  // namespace program

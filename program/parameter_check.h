@@ -17,7 +17,7 @@
 #include "model/parameter_fields.h"
 #include "textio/free_form_reader.h"
 
-namespace model {
+namespace program {
 
 // One parameter as read.
 struct CheckedValue {
@@ -39,18 +39,18 @@ struct CheckWarning {
 
 // What a run with the values read will do.
 struct RunForecast {
-    ModelSetup setup;
+    model::ModelSetup setup;
     std::optional<std::int64_t> switch_step;  // first step with the phase-2 medium
     double switch_time = 0.0;                 // the start time of that step
-    double effective_coefficient = 0.0;       // heat_transfer_coefficient * 2
-    double biot_number = 0.0;                 // effective coefficient * outer radius / conductivity
+    double effective_coefficient = 0.0;       // model::effective_coefficient of the given one
+    double biot_number = 0.0;                 // effective coefficient * (R - inner radius) / conductivity
     std::uint64_t result_file_bytes = 0;
     double estimated_seconds = 0.0;
 };
 
 struct CheckReport {
     std::string parameter_file;  // its full path
-    std::array<CheckedValue, parameter_fields.size()> values;
+    std::array<CheckedValue, model::parameter_fields.size()> values;
     std::vector<CheckWarning> warnings;
     RunForecast forecast;
 };
@@ -65,7 +65,7 @@ std::uint64_t result_file_size(std::int32_t step_count);
 // and the text of the file (empty when it could not be looked at again, in
 // which case lines, columns and the warnings that need the text are left
 // out).  `seconds_per_step` feeds the run-time estimate.
-CheckReport analyse_parameters(const ParameterSet& parameters, const textio::ReadProvenance& provenance,
+CheckReport analyse_parameters(const model::ParameterSet& parameters, const textio::ReadProvenance& provenance,
                                std::string_view text, bool text_known, double seconds_per_step);
 
 // The report as text, and as one JSON object; both end with a line feed.
@@ -80,6 +80,6 @@ std::string exact_number_text(double value);
 // (a failed read ends the program with the run's failure report), never
 // creating it and touching no other file, and writes the report to standard
 // output.  Returns the exit status: 0 without warnings, 1 with warnings.
-int run_parameter_check(bool json);
+std::uint32_t run_parameter_check(bool json);
 
-}  // namespace model
+}  // namespace program

@@ -1,7 +1,7 @@
 // The --check analysis: each trap of the parameter format is flagged on the
 // value it spoils, at the line and column of that value; clean files give no
 // warning; the forecast of the run uses the run's own arithmetic.
-#include "model/parameter_check.h"
+#include "program/parameter_check.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "support/parameter_texts.h"
 
 using namespace model;
+using namespace program;
 
 namespace {
 

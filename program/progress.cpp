@@ -1,21 +1,26 @@
-#include "model/progress.h"
+#include "program/progress.h"
 #include "textio/posix_file.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
-namespace model {
+namespace program {
+
+using model::HeatModel;
+using model::ModelSetup;
+using model::ParameterSet;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int64_t never = std::numeric_limits<std::int64_t>::max();
+// Steps between two looks for an interruption when no progress line is
+// shown: a few milliseconds of work.
+constexpr std::int64_t steps_per_chunk = 4096;
 // Runs estimated to take longer than this get a progress line.
 constexpr double shortest_run_with_progress = 2.0;
 constexpr std::int32_t fewest_steps_worth_measuring = 200'000;
@@ -51,10 +56,9 @@ std::string clock_text(double seconds) {
 
 }  // namespace
 
-std::int64_t progress_countdown = never;
+std::int64_t steps_until_next_look() { return progress.active ? progress.steps_per_look : steps_per_chunk; }
 
 void show_progress(std::int64_t step) {
-    progress_countdown = never;
     if (!progress.active) return;
     const Clock::time_point now = Clock::now();
     const double elapsed = std::chrono::duration<double>(now - progress.started).count();
@@ -64,7 +68,6 @@ void show_progress(std::int64_t step) {
         progress.steps_per_look =
             std::max<std::int64_t>(1, static_cast<std::int64_t>(steps_per_second * look_interval));
     }
-    progress_countdown = progress.steps_per_look;
     if (progress.refreshed && std::chrono::duration<double>(now - progress.last_refresh).count() < refresh_interval) {
         return;
     }
@@ -131,11 +134,9 @@ void start_progress(const ParameterSet& parameters) {
     progress.started = Clock::now();
     progress.steps_per_look =
         std::max<std::int64_t>(1, static_cast<std::int64_t>(look_interval / (seconds_per_step * record_share)));
-    progress_countdown = progress.steps_per_look;
 }
 
 void finish_progress() {
-    progress_countdown = never;
     if (!progress.active) return;
     progress.active = false;
     if (progress.shown_length > 0) {
@@ -147,4 +148,4 @@ void finish_progress() {
     }
 }
 
-}  // namespace model
+}  // namespace program

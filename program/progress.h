@@ -4,22 +4,24 @@
 // four times a second and erased at the end.  Nothing is written, and the
 // clock is never read, when standard error is not a terminal.
 //
-// The time loop only counts down `progress_countdown` in each step; the clock
-// is read when the count reaches zero, which happens a few times a second.
+// The run takes its steps in chunks of steps_until_next_look() steps and
+// calls show_progress between chunks; the clock is read there, a few times a
+// second, and only while a line is shown.
 #pragma once
 
 #include <cstdint>
 
 #include "model/heat_model.h"
 
-namespace model {
+namespace program {
 
-// Steps left until the time loop calls show_progress.  Far beyond any step
-// count while no progress line is wanted.
-extern std::int64_t progress_countdown;
+// The steps of the next chunk: about `look_interval` of work while a line is
+// shown, a few milliseconds otherwise (the run looks for an interruption
+// between chunks as well).
+std::int64_t steps_until_next_look();
 
-// Called by the time loop when the countdown reaches zero, after step
-// `step`; refreshes the line when due and sets the next countdown.
+// Called between chunks, after step `step`; refreshes the line when due and
+// sets the size of the next chunk from the rate seen so far.
 void show_progress(std::int64_t step);
 
 // The time one step takes on this machine, in seconds, measured by running
@@ -27,12 +29,12 @@ void show_progress(std::int64_t step);
 double measure_seconds_per_step();
 
 // The estimated run time of a run: its steps with their records.
-double estimated_run_seconds(const ModelSetup& setup, double seconds_per_step);
+double estimated_run_seconds(const model::ModelSetup& setup, double seconds_per_step);
 
 // Decides, before a run, whether it gets a progress line.
-void start_progress(const ParameterSet& parameters);
+void start_progress(const model::ParameterSet& parameters);
 
 // Erases the progress line, if one was shown.
 void finish_progress();
 
-}  // namespace model
+}  // namespace program

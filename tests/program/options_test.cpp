@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "model/command_line.h"
+#include "program/command_line.h"
 #include "model/heat_model.h"
 #include "model/parameter_fields.h"
 #include "model/parameter_file.h"
@@ -24,6 +24,7 @@
 #include "support/scratch_folder.h"
 
 using namespace model;
+using namespace program;
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace model {
+namespace program {
 
 enum class ProgramAction {
     run,          // read the parameter file and simulate
@@ -26,8 +26,6 @@ struct CommandLine {
     std::string problem;    // what was wrong, for usage_error
 };
 
-inline constexpr int usage_error_status = 2;
-
 // The program's name and version, "temp1d 1.1.0".
 std::string_view version_text();
 
@@ -38,9 +36,10 @@ std::string_view help_text();
 CommandLine parse_command_line(std::span<const char* const> arguments);
 
 // Writes the help, the version or the usage line and returns the status to
-// end with; for a run or a check it changes to the requested folder (a
+// end with (program/outcomes.h; an output that cannot be written stops the
+// work with failure 38); for a run or a check it changes to the requested folder (a
 // folder that cannot be entered ends the program with the failure report an
 // open of the parameter file there would give) and returns -1.
 int act_on_command_line(const CommandLine& command);
 
-}  // namespace model
+}  // namespace program

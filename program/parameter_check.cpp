@@ -1,4 +1,4 @@
-#include "model/parameter_check.h"
+#include "program/parameter_check.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,12 +11,21 @@
 #include <unistd.h>
 
 #include "model/parameter_file.h"
-#include "model/progress.h"
+#include "program/outcomes.h"
+#include "program/progress.h"
 #include "textio/failure_report.h"
 #include "textio/file_channel.h"
 #include "textio/posix_file.h"
 
-namespace model {
+namespace program {
+
+using model::derive_model_setup;
+using model::ModelSetup;
+using model::parameter_fields;
+using model::ParameterField;
+using model::parameter_file_name;
+using model::parameter_file_unit;
+using model::ParameterSet;
 
 namespace {
 
@@ -134,8 +143,8 @@ RunForecast forecast_run(const ParameterSet& p, double seconds_per_step) {
         }
         time = s.time_step + time;
     }
-    forecast.effective_coefficient = p.heat_transfer_coefficient * 2.0;
-    forecast.biot_number = (forecast.effective_coefficient * p.outer_radius) / p.conductivity;
+    forecast.effective_coefficient = model::effective_coefficient(p, p.heat_transfer_coefficient);
+    forecast.biot_number = (forecast.effective_coefficient * (p.outer_radius - p.inner_radius)) / p.conductivity;
     forecast.result_file_bytes = result_file_size(s.step_count);
     forecast.estimated_seconds = estimated_run_seconds(s, seconds_per_step);
     return forecast;
@@ -294,7 +303,7 @@ std::string check_report_text(const CheckReport& report) {
     row("medium changes", f.switch_step ? "at step " + std::to_string(*f.switch_step) + " (time " +
                                               exact_number_text(f.switch_time) + " s)"
                                         : std::string("never"));
-    row("effective coefficient", exact_number_text(f.effective_coefficient) + " W/(m2 K) (twice the given one)");
+    row("effective coefficient", exact_number_text(f.effective_coefficient) + " W/(m2 K) (2 h R / (R - inner radius))");
     row("Biot number", exact_number_text(f.biot_number));
     row("result file size", std::to_string(f.result_file_bytes) + " bytes");
     char estimate[64];
@@ -378,7 +387,7 @@ static bool read_whole_file(const std::string& path, std::string& text) {
     return complete;
 }
 
-int run_parameter_check(bool json) {
+std::uint32_t run_parameter_check(bool json) {
     // The open of a run creates a missing parameter file; the check must
     // not, so a missing file gets the report of a file that cannot be made.
     const std::string full_path = textio::full_path_of(parameter_file_name);
@@ -413,8 +422,9 @@ int run_parameter_check(bool json) {
 
     CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());
     report.parameter_file = full_path;
-    textio::write_all(STDOUT_FILENO, json ? check_report_json(report) : check_report_text(report));
-    return report.warnings.empty() ? 0 : 1;
+    textio::stop_if_interrupted();
+    write_standard_output(json ? check_report_json(report) : check_report_text(report));
+    return report.warnings.empty() ? status_success : status_check_warnings;
 }
 
-}  // namespace model
+}  // namespace program
