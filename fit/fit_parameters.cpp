@@ -41,7 +41,7 @@ void locate_coefficient(FitParameters& fit) {
         if (textio::read_list(reader, value) != textio::ReadOutcome::ok) return;
     }
     if (textio::read_list(reader, value) != textio::ReadOutcome::ok) return;
-    std::size_t end = reader.chunk_begin + reader.position;
+    std::size_t end = textio::text_offset(reader);
     if (end > fit.text.size()) return;
     while (end > 0 && is_separator(fit.text[end - 1])) --end;
     std::size_t begin = end;

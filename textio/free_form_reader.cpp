@@ -329,6 +329,7 @@ enum class TokenKind { value, repeat_count };
 
 struct Token {
     TokenKind kind = TokenKind::value;
+    bool truth = false;  // a truth value rather than a number
     double value = 0.0;
     std::int32_t count = 0;
 };
@@ -345,8 +346,8 @@ ReadOutcome scan_token(FreeFormReader& reader, Token& token) {
         add_number_char(number, '.');
         symbol = peek(reader);
     }
-    reader.truth_token = is_truth_letter(symbol);
-    if (is_truth_letter(symbol)) {
+    token.truth = is_truth_letter(symbol);
+    if (token.truth) {
         token.kind = TokenKind::value;
         token.value = (symbol == 'T' || symbol == 't') ? -1.0 : 0.0;
         while (!ends_truth_value(symbol)) {
@@ -374,26 +375,43 @@ ReadOutcome scan_token(FreeFormReader& reader, Token& token) {
     return convert_number(number, token.value);
 }
 
-enum class ItemKind { value, null_value, slash };
+enum class ItemKind {
+    number,           // a number
+    truth_word,       // a truth value
+    null_value,       // a comma that stands for a null value
+    repeated_number,  // "r*v" with a number v
+    repeated_truth,   // "r*v" with a truth value v
+    repeated_null,    // "r*": r null values
+    slash,            // the slash that ends the read
+};
 
-// One step of a read: a value or a null value, `count` times, or a slash.
+// One step of a read: a value or a null value, `count` times, or a slash,
+// with the text it was read from (`begin`..`end`, offsets in the text).
 struct Item {
-    ItemKind kind = ItemKind::value;
+    ItemKind kind = ItemKind::number;
     double value = 0.0;
     std::int32_t count = 1;
+    std::size_t begin = 0;
+    std::size_t end = 0;
 };
+
+bool gives_value(ItemKind kind) {
+    return kind == ItemKind::number || kind == ItemKind::truth_word || kind == ItemKind::repeated_number ||
+           kind == ItemKind::repeated_truth;
+}
 
 // Finds and reads the next item, passing over blanks, tabs, line ends and the
 // one comma that may separate it from the item before.  `separator_pending`
 // is true while the item before has not yet been followed by its comma, so a
 // comma then is a separator and any other comma a null value.  Before the
 // read's first item, a line end makes a comma first on the next line a
-// separator too (`first_item`).
+// separator too (`first_item`).  On success `item` holds the item with its
+// span in the text; on a failure it is left as it was.
 ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_pending, Item& item) {
+    std::size_t begin = 0;
     for (;;) {
         const int symbol = peek(reader);
-        reader.item_begin = reader.chunk_begin + reader.position;
-        reader.repeat_form = false;
+        begin = text_offset(reader);
         if (is_blank(symbol) || symbol == end_of_line) {
             if (symbol == end_of_line && first_item) separator_pending = true;
             advance(reader);
@@ -405,11 +423,11 @@ ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_p
                 separator_pending = false;
                 continue;
             }
-            item = Item{ItemKind::null_value, 0.0, 1};
+            item = Item{ItemKind::null_value, 0.0, 1, begin, text_offset(reader)};
             return ReadOutcome::ok;
         } else if (symbol == '/') {
             advance(reader);
-            item = Item{ItemKind::slash, 0.0, 1};
+            item = Item{ItemKind::slash, 0.0, 1, begin, text_offset(reader)};
             return ReadOutcome::ok;
         } else {
             break;
@@ -421,23 +439,47 @@ ReadOutcome next_item(FreeFormReader& reader, bool first_item, bool& separator_p
     if (outcome != ReadOutcome::ok) return outcome;
     separator_pending = true;
     if (token.kind == TokenKind::value) {
-        item = Item{ItemKind::value, token.value, 1};
+        const ItemKind kind = token.truth ? ItemKind::truth_word : ItemKind::number;
+        item = Item{kind, token.value, 1, begin, text_offset(reader)};
         return ReadOutcome::ok;
     }
 
     // "r*" followed by a separator gives r null values, "r*v" r times v.
     const std::int32_t count = token.count;
-    reader.repeat_form = true;
     const int symbol = peek(reader);
     if (is_blank(symbol) || symbol == ',' || symbol == '/' || symbol == end_of_line || symbol == end_of_text) {
-        item = Item{ItemKind::null_value, 0.0, count};
+        item = Item{ItemKind::repeated_null, 0.0, count, begin, text_offset(reader)};
         return ReadOutcome::ok;
     }
     outcome = scan_token(reader, token);
     if (outcome != ReadOutcome::ok) return outcome;
     if (token.kind != TokenKind::value) return ReadOutcome::syntax_error;  // "2*3*4"
-    item = Item{ItemKind::value, token.value, count};
+    const ItemKind kind = token.truth ? ItemKind::repeated_truth : ItemKind::repeated_number;
+    item = Item{kind, token.value, count, begin, text_offset(reader)};
     return ReadOutcome::ok;
+}
+
+// Where the values of an item come from.
+ValueOrigin origin_of(const Item& item) {
+    ValueOrigin origin;
+    origin.begin = item.begin;
+    origin.end = item.end;
+    switch (item.kind) {
+        case ItemKind::number: origin.source = ValueSource::number; break;
+        case ItemKind::truth_word: origin.source = ValueSource::truth_word; break;
+        case ItemKind::null_value: origin.source = ValueSource::null_value; break;
+        case ItemKind::repeated_number: origin.source = ValueSource::repeat; break;
+        case ItemKind::repeated_truth:
+            origin.source = ValueSource::repeat;
+            origin.repeated_truth = true;
+            break;
+        case ItemKind::repeated_null:
+            origin.source = ValueSource::repeat;
+            origin.repeated_null = true;
+            break;
+        case ItemKind::slash: origin.source = ValueSource::untouched; break;
+    }
+    return origin;
 }
 
 }  // namespace
@@ -454,23 +496,7 @@ FreeFormReader make_channel_reader(Channel& channel) {
     return reader;
 }
 
-// Notes where the values of an item come from, for a reader that keeps a
-// provenance record.
-static void note_item_origin(FreeFormReader& reader, const Item& item, std::size_t first_value, std::size_t reach) {
-    ValueOrigin origin;
-    origin.begin = reader.item_begin;
-    origin.end = reader.chunk_begin + reader.position;
-    if (reader.repeat_form) {
-        origin.source = ValueSource::repeat;
-        origin.repeated_null = item.kind == ItemKind::null_value;
-        origin.repeated_truth = item.kind == ItemKind::value && reader.truth_token;
-    } else if (item.kind == ItemKind::null_value) {
-        origin.source = ValueSource::null_value;
-    } else {
-        origin.source = reader.truth_token ? ValueSource::truth_word : ValueSource::number;
-    }
-    std::fill_n(reader.provenance->values.begin() + static_cast<std::ptrdiff_t>(first_value), reach, origin);
-}
+std::size_t text_offset(const FreeFormReader& reader) { return reader.chunk_begin + reader.position; }
 
 ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
     // What the previous read left on its last line is discarded.
@@ -484,7 +510,7 @@ ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
     if (reader.provenance != nullptr) {
         ReadProvenance& provenance = *reader.provenance;
         ReadRecord read;
-        read.begin = reader.chunk_begin + reader.position;
+        read.begin = text_offset(reader);
         read.first_value = provenance.values.size();
         read.value_count = destinations.size();
         provenance.values.resize(read.first_value + destinations.size());
@@ -495,7 +521,7 @@ ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
     if (destinations.empty()) {
         if (peek(reader) == end_of_text) return ReadOutcome::end_of_file;
         skip_rest_of_line(reader);
-        if (record != nullptr) record->end = reader.chunk_begin + reader.position;
+        if (record != nullptr) record->end = text_offset(reader);
         return ReadOutcome::ok;
     }
 
@@ -507,13 +533,17 @@ ReadOutcome read_list(FreeFormReader& reader, std::span<double> destinations) {
         Item item;
         const ReadOutcome outcome = next_item(reader, first_item, separator_pending, item);
         first_item = false;
-        if (record != nullptr) record->end = reader.chunk_begin + reader.position;
+        if (record != nullptr) record->end = text_offset(reader);
         if (outcome != ReadOutcome::ok) return outcome;
         if (item.kind == ItemKind::slash) return ReadOutcome::ok;
         // Repetitions beyond the last destination are discarded.
         const std::size_t reach = std::min(destinations.size() - next, static_cast<std::size_t>(item.count));
-        if (record != nullptr) note_item_origin(reader, item, record->first_value + next, reach);
-        if (item.kind == ItemKind::value) {
+        if (record != nullptr) {
+            const auto first =
+                reader.provenance->values.begin() + static_cast<std::ptrdiff_t>(record->first_value + next);
+            std::fill_n(first, reach, origin_of(item));
+        }
+        if (gives_value(item.kind)) {
             std::fill_n(destinations.begin() + static_cast<std::ptrdiff_t>(next), reach, item.value);
         }
         next += reach;

@@ -60,10 +60,12 @@ struct FreeFormReader {
     // Optional record of where every value came from (see ReadProvenance);
     // null in a plain read.
     ReadProvenance* provenance = nullptr;
-    std::size_t item_begin = 0;  // text offset of the item being read
-    bool truth_token = false;    // the last token scanned was a truth value
-    bool repeat_form = false;    // the last item read was a repeat form "r*..."
 };
+
+// The offset from the start of the text (the file) of the next byte the
+// reader has not consumed.  After a read whose last destination received a
+// value, that is just past the value's text.
+std::size_t text_offset(const FreeFormReader& reader);
 
 // Where a destination's value came from.  Offsets count bytes from the start
 // of the text (the file).
@@ -111,9 +113,16 @@ FreeFormReader make_channel_reader(Channel& channel);
 // Details of the accepted text:
 // - A carriage return that is not directly before a line feed is an ordinary
 //   character (in a value it is a syntax error).
-// - A comma first on the read's first line is a null value for the first
-//   destination; a comma first on any later line is a separator, both after
-//   a line that ended with a value and after lines that held none.
+// - A comma that follows a value or a repeat form, with nothing but blanks,
+//   tabs and line ends between them, separates it from the next item; any
+//   other comma is a null value.  So a comma first on a later line is a
+//   separator after a line that ended with a value ("1\n,2" gives 1 and 2)
+//   and a null value after a line that ended with a comma ("1,\n,2" gives
+//   1, a null value and 2).
+// - Before the read's first item, a comma on the read's first line is a
+//   null value for the first destination.  Once the read has passed a line
+//   end (the lines before held no item), the first comma is a separator and
+//   any further one a null value.
 // - A number needs at least one mantissa digit and, when it has an exponent,
 //   at least one exponent digit: "+", ".", "1e", "1e+" and "1+" are syntax
 //   errors, as is any character outside the number forms (quotes and
