@@ -5,7 +5,7 @@
 
 #include "model/heat_model.h"
 #include "model/parameter_file.h"
-#include "textio/file_channel.h"
+#include "textio/failure_report.h"
 
 using namespace model;
 
@@ -16,6 +16,5 @@ int main() {
     run_steps(model, 1, model.setup.step_count, nullptr);
     // Print the result so that the steps cannot be optimised away.
     std::printf("%d steps, dTmax %.17g\n", model.setup.step_count, model.dTmax);
-    textio::close_all_units();
-    return 0;
+    textio::end_process(0);
 }

@@ -78,12 +78,9 @@ FitParameters read_fit_parameters(const std::string& path) {
     const std::string full_path = absolute_path(path);
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        const int os_error = errno;
+        const textio::OpenFailure failure = textio::open_failure_of(errno);
         FitParameters fit;
-        const int number = os_error == ENOENT   ? textio::failure_file_not_found
-                           : os_error == EACCES ? textio::failure_access_denied
-                                                : textio::failure_open;
-        fit.error = report_line(number, full_path, number == textio::failure_open ? os_error : 0);
+        fit.error = report_line(failure.number, full_path, failure.os_error);
         return fit;
     }
     std::ostringstream bytes;

@@ -78,7 +78,7 @@ bool same(const Reading& a, const Reading& b) { return a.outcome == b.outcome &&
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const Reading reference = read_text(text, textio::default_chunk_size, 0.0);
+    const Reading reference = read_text(text, textio::io_buffer_size, 0.0);
 
     switch (reference.outcome) {
         case ReadOutcome::ok:
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t chosen_chunk = size == 0 ? 3 : 2 + data[size - 1] % 61;
     if (!same(read_text(text, 2, 0.0), reference)) fail("chunk size 2 reads differently");
     if (!same(read_text(text, chosen_chunk, 0.0), reference)) fail("a small chunk size reads differently");
-    if (!same(read_text(text, textio::default_chunk_size, 0.0), reference)) fail("a second read differs");
+    if (!same(read_text(text, textio::io_buffer_size, 0.0), reference)) fail("a second read differs");
 
     // Values the read does not assign keep what they held.
     constexpr double start_value = 271.828;

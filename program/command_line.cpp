@@ -113,14 +113,8 @@ int act_on_command_line(const CommandLine& command) {
         std::string full_path = textio::full_path_of(command.directory);
         if (full_path.empty() || full_path.back() != '/') full_path += '/';
         full_path += model::parameter_file_name;
-        if (error == ENOENT || error == ENOTDIR) {
-            textio::report_failure(textio::failure_file_not_found, model::parameter_file_unit, full_path);
-        }
-        if (error == EACCES)
-            textio::report_failure(textio::failure_access_denied, model::parameter_file_unit, full_path);
-        if (error == ENAMETOOLONG)
-            textio::report_failure(textio::failure_file_name, model::parameter_file_unit, full_path);
-        textio::report_failure(textio::failure_open, model::parameter_file_unit, full_path, error);
+        const textio::OpenFailure failure = textio::open_failure_of(error);
+        textio::report_failure(failure.number, model::parameter_file_unit, full_path, failure.os_error);
     }
     return -1;
 }

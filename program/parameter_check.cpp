@@ -372,7 +372,7 @@ std::string check_report_json(const CheckReport& report) {
 static bool read_whole_file(const std::string& path, std::string& text) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    char buffer[64 * 1024];
+    char buffer[textio::io_buffer_size];
     bool complete = false;
     for (;;) {
         std::size_t count = 0;

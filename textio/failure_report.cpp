@@ -1,11 +1,13 @@
 #include "textio/failure_report.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 #include "textio/interrupt_signals.h"
+#include "textio/line_ends.h"
 #include "textio/posix_file.h"
 #include "textio/unit_table.h"
 
@@ -33,8 +35,9 @@ std::string_view message_template(int number) {
 }
 
 // Writes out and closes every connected unit.  Each write that fails is
-// reported at once; returns whether one failed.
-bool close_every_unit() {
+// reported at once; returns whether one failed.  The one closing loop of
+// end_process and end_process_by_signal.
+bool close_connected_units() {
     bool failed = false;
     for (Channel& channel : all_slots()) {
         if (!channel.connected) continue;
@@ -50,6 +53,26 @@ bool close_every_unit() {
 }
 
 }  // namespace
+
+OpenFailure open_failure_of(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR: return {failure_file_not_found, 0};
+        case EMFILE:
+        case ENFILE: return {failure_open, 0};
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY: return {failure_access_denied, 0};
+        case ENODEV:
+        case ENXIO: return {failure_no_such_device, 0};
+        case ENAMETOOLONG:
+        case EINVAL:
+        case EILSEQ: return {failure_file_name, 0};
+        default: return {failure_open, error};
+    }
+}
 
 std::string failure_message(int number, int unit, std::string_view full_path) {
     std::string_view pattern = message_template(number);
@@ -74,20 +97,20 @@ std::string failure_report_text(int number, int unit, std::string_view full_path
         text += failure_prefix;
         text += ": ";
         text += std::strerror(os_error);
-        text += "\r\n";
+        text += record_end;
     }
     text += failure_prefix;
     text += ": severe (";
     text += std::to_string(number);
     text += "): ";
     text += failure_message(number, unit, full_path);
-    text += "\r\n";
+    text += record_end;
     return text;
 }
 
 void write_report_line(std::string_view line) {
     std::string text(line);
-    text += "\r\n";
+    text += record_end;
     write_standard_error(text);
 }
 
@@ -103,14 +126,14 @@ void stop_if_interrupted() {
 }
 
 void end_process(std::uint32_t status) {
-    if (close_every_unit() && status < failure_status_base) {
+    if (close_connected_units() && status < failure_status_base) {
         status = failure_status_base + failure_write;
     }
     std::exit(static_cast<int>(status));
 }
 
 void end_process_by_signal(int signal_number, std::string_view report_line) {
-    close_every_unit();
+    close_connected_units();
     write_report_line(report_line);
     std::signal(signal_number, SIG_DFL);
     sigset_t pending;

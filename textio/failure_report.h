@@ -48,6 +48,15 @@ struct Stop {
     int signal_number = 0;     // not 0: interrupted by this signal, nothing reported yet
 };
 
+// The report of an open (or of a change into the folder of the file to be
+// opened) that failed with errno `error`: the failure number, and the errno
+// to show as the system's own text, 0 when the number says it all.
+struct OpenFailure {
+    int number = failure_open;
+    int os_error = 0;
+};
+OpenFailure open_failure_of(int error);
+
 // The message of failure `number` with the unit and file filled in.
 std::string failure_message(int number, int unit, std::string_view full_path);
 

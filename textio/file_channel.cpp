@@ -10,33 +10,8 @@ namespace textio {
 
 namespace {
 
-// Records are gathered in a buffer of this size and written in one call.
-constexpr std::size_t output_buffer_size = 64 * 1024;
 // The longest full path name a file may have.
 constexpr std::size_t longest_full_path = 255;
-
-// The failure number of an open that failed with `error`; `os_error` is set
-// when the report shows the system's own text.
-int classify_open_failure(int error, int& os_error) {
-    os_error = 0;
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR: return failure_file_not_found;
-        case EMFILE:
-        case ENFILE: return failure_open;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ETXTBSY: return failure_access_denied;
-        case ENODEV:
-        case ENXIO: return failure_no_such_device;
-        case ENAMETOOLONG:
-        case EINVAL:
-        case EILSEQ: return failure_file_name;
-        default: os_error = error; return failure_open;
-    }
-}
 
 // A call that failed with `error` ends the work: by the interruption that
 // cut it short (EINTR once a signal has been noticed: no report, the program
@@ -73,9 +48,8 @@ Channel& open_unit(int unit, std::string_view name) {
     const int error = open_read_write(name, fd, read_only);
     if (error != 0) {
         if (error == EINTR) stop_if_interrupted();
-        int os_error = 0;
-        const int number = classify_open_failure(error, os_error);
-        report_failure(number, unit, full_path, os_error);
+        const OpenFailure failure = open_failure_of(error);
+        report_failure(failure.number, unit, full_path, failure.os_error);
     }
 
     Channel& channel = *slot;
@@ -113,7 +87,7 @@ void flush_channel(Channel& channel) {
 char* begin_record(Channel& channel, std::size_t length) {
     const std::size_t size = length + record_end.size();
     if (channel.cut_pending) cut_before_first_record(channel);
-    if (channel.out.empty()) channel.out.resize(output_buffer_size);
+    if (channel.out.empty()) channel.out.resize(io_buffer_size);
     if (channel.used + size > channel.out.size()) {
         flush_channel(channel);
         if (size > channel.out.size()) channel.out.resize(size);
@@ -147,12 +121,6 @@ void close_unit(int unit) {
     const int error = drain_channel(*channel);
     if (error != 0) fail(failure_write, channel->unit, channel->full_path, error);
     disconnect_channel(*channel);
-}
-
-void close_all_units() {
-    for (Channel& channel : all_slots()) {
-        if (channel.connected) close_unit(channel.unit);
-    }
 }
 
 }  // namespace textio

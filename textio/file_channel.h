@@ -27,12 +27,10 @@
 #include <string_view>
 
 #include "textio/failure_report.h"
+#include "textio/line_ends.h"
 #include "textio/unit_table.h"
 
 namespace textio {
-
-// The end of every record written: carriage return and line feed.
-inline constexpr std::string_view record_end = "\r\n";
 
 // Opens `unit` on the file `name` (relative to the working directory) with
 // status "unknown".  A failure ends the program with the failure report that
@@ -73,9 +71,5 @@ void flush_channel(Channel& channel);
 // the end of the file.  A failure of the operating system ends the program
 // with "error during read".
 std::size_t read_bytes(Channel& channel, char* data, std::size_t size);
-
-// Flushes and closes every open channel (at a normal end of the program);
-// a failed write ends the program with its failure report.
-void close_all_units();
 
 }  // namespace textio

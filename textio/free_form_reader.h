@@ -23,13 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/posix_file.h"
+
 namespace textio {
 
 struct Channel;
 struct ReadProvenance;
-
-// Bytes fetched from the source at a time.
-inline constexpr std::size_t default_chunk_size = 64 * 1024;
 
 enum class ReadOutcome {
     ok,
@@ -47,7 +46,7 @@ struct FreeFormReader {
     // sources go through the same chunk logic; a memory source copies windows
     // of at most `chunk_size` bytes.  Sizes below 2 count as 2 (a carriage
     // return and the line feed after it must fit together).
-    std::size_t chunk_size = default_chunk_size;
+    std::size_t chunk_size = io_buffer_size;
     std::vector<char> chunk;
     std::size_t chunk_begin = 0;  // offset in `memory` of the current chunk (memory source)
     std::size_t position = 0;     // next byte in the current chunk

@@ -10,6 +10,12 @@
 
 namespace textio {
 
+// The size of the buffers through which text moves between the program and
+// its files: the free-form reader's chunks, the output buffers of the
+// channels, whole-file reads.  Large enough that a system call per buffer
+// costs little, small enough that memory use stays flat.
+inline constexpr std::size_t io_buffer_size = 64 * 1024;
+
 // Opening waits for a FIFO's other end; an open interrupted once SIGINT,
 // SIGTERM or SIGHUP has been noticed gives EINTR.
 //

@@ -12,8 +12,6 @@ namespace {
 
 // Units that may be connected at the same time (the standard streams included).
 constexpr std::size_t channel_slots = 16;
-// Records are gathered in a buffer of this size and written in one call.
-constexpr std::size_t standard_output_buffer_size = 64 * 1024;
 
 std::array<Channel, channel_slots> channels;
 bool standard_streams_connected = false;
@@ -38,7 +36,7 @@ void connect_standard_streams() {
     std::signal(SIGXFSZ, SIG_IGN);
     connect_standard_channel(channels[0], standard_input_unit, STDIN_FILENO, "stdin");
     connect_standard_channel(channels[1], standard_output_unit, STDOUT_FILENO, "stdout");
-    channels[1].out.resize(standard_output_buffer_size);
+    channels[1].out.resize(io_buffer_size);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct Channel {
     bool read_only = false;   // opened through the read-only fallback
     bool cut_pending = true;  // the first record written still has to cut the file
     std::string full_path;    // the name resolved against the working directory
-    std::vector<char> out;    // output buffer; holds whole records only
+    std::vector<char> out;    // output buffer (io_buffer_size bytes); holds whole records only
     std::size_t used = 0;     // bytes of `out` waiting to be written
 };
 

@@ -68,6 +68,14 @@ TEST(ParameterRewrite, ReadFailuresGiveTheProgramsFailureReport) {
               "textio: severe (24): end-of-file during read, unit 217, file /d/p.txt\r\n");
     EXPECT_EQ(read_fit_parameters("/nonexistent-dir/p.txt").error,
               "textio: severe (29): file not found, unit 217, file /nonexistent-dir/p.txt\r\n");
+    // A failed open gets the number the simulation program gives it: a path
+    // through a file that is not a folder is a missing file, and a name
+    // beyond the system's limit a file name error (no system-text line).
+    EXPECT_EQ(read_fit_parameters("/dev/null/p.txt").error,
+              "textio: severe (29): file not found, unit 217, file /dev/null/p.txt\r\n");
+    const std::string long_name = "/" + std::string(300, 'n');
+    EXPECT_EQ(read_fit_parameters(long_name).error,
+              "textio: severe (43): file name specification error, unit 217, file " + long_name + "\r\n");
 }
 
 TEST(ParameterRefusal, ValuesThatCouldStopOrOverloadTheModelAreRefused) {

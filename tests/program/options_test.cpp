@@ -218,6 +218,19 @@ TEST_F(Options, DirectoryOptionRunsInAnotherFolder) {
     EXPECT_EQ(missing.standard_error,
               failure_report_line(29, "file not found", 217, directory / "nowhere" / "DataInpTemp1d.txt"));
     EXPECT_FALSE(fs::exists(directory / "nowhere"));
+    // A folder that cannot be entered is reported as an open of the
+    // parameter file in it: a file in the way is a missing file, a name
+    // beyond the system's limit a file name error.
+    write_file(directory / "plain", "not a folder\n");
+    const ProgramRun not_folder = run_program_with(directory, "-C plain");
+    EXPECT_EQ(not_folder.status, 29);
+    EXPECT_EQ(not_folder.standard_error,
+              failure_report_line(29, "file not found", 217, directory / "plain" / "DataInpTemp1d.txt"));
+    const std::string long_name(300, 'n');
+    const ProgramRun too_long = run_program_with(directory, "-C " + long_name);
+    EXPECT_EQ(too_long.status, 43);
+    EXPECT_EQ(too_long.standard_error, failure_report_line(43, "file name specification error", 217,
+                                                           directory / long_name / "DataInpTemp1d.txt"));
 }
 
 // A run of several seconds: about 4.7 million steps.

@@ -31,7 +31,7 @@ struct ReadsResult {
 // Runs one read per entry of `counts` (destinations per read) and stops at
 // the first failure.
 ReadsResult run_reads(std::string_view text, std::vector<std::size_t> counts,
-                      std::size_t chunk_size = textio::default_chunk_size) {
+                      std::size_t chunk_size = textio::io_buffer_size) {
     FreeFormReader reader = textio::make_memory_reader(text);
     reader.chunk_size = chunk_size;
     ReadsResult result;
