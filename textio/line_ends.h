@@ -10,7 +10,9 @@
 //
 // Lines end with a line feed alone in the outputs that have no compatible
 // counterpart: temp1d's --help, --version and --check report (text and
-// JSON), and everything else temp1d-fit writes.
+// JSON), and everything else temp1d-fit writes.  temp1d's progress line on
+// a terminal has no line end: it starts with a carriage return and is
+// written over in place.
 #pragma once
 
 #include <string_view>
