@@ -1,13 +1,6 @@
 // Every way temp1d can end, in one table, and the one routine that writes
 // the program's own report lines.
-//
-// Line ends: the compatible outputs (the result file, the text layer's
-// failure reports, the numerical library's reports and the "temp1d: ..."
-// report lines on standard error) end every line with CR LF, as the result
-// files and logs that users keep expect.  The outputs that came later and
-// are read by people and scripts on this system (--help, --version, the
-// --check report in text and JSON, and everything temp1d-fit and
-// temp1d-plot write) end their lines with LF.
+// (How each output ends its lines: textio/line_ends.h.)
 #pragma once
 
 #include <cstdint>
