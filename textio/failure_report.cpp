@@ -37,13 +37,19 @@ std::string_view message_template(int number) {
 // Writes out and closes every connected unit.  Each write that fails is
 // reported at once; returns whether one failed.  The one closing loop of
 // end_process and end_process_by_signal.
-bool close_connected_units() {
+// With `may_wait` false (the process is ending by a signal), a file that
+// would make the write wait (a pipe nobody reads) gets what it can take
+// without waiting, and that is not reported; the standard streams, which
+// the program shares with others, are written as always.
+bool close_connected_units(bool may_wait = true) {
     bool failed = false;
     for (Channel& channel : all_slots()) {
         if (!channel.connected) continue;
         const int unit = channel.unit;
         const std::string full_path = channel.full_path;
+        const bool waits_not = !may_wait && channel.owns_fd && stop_waiting(channel.fd) == 0;
         const int error = disconnect_channel(channel);
+        if (waits_not && (error == EAGAIN || error == EWOULDBLOCK)) continue;
         if (error != 0) {
             write_standard_error(failure_report_text(failure_write, unit, full_path, error));
             failed = true;
@@ -133,7 +139,7 @@ void end_process(std::uint32_t status) {
 }
 
 void end_process_by_signal(int signal_number, std::string_view report_line) {
-    close_connected_units();
+    close_connected_units(false);
     write_report_line(report_line);
     std::signal(signal_number, SIG_DFL);
     sigset_t pending;

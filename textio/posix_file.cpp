@@ -109,6 +109,12 @@ int lock_exclusively(int fd) {
     }
 }
 
+int stop_waiting(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
+    return 0;
+}
+
 int close_file(int fd) { return ::close(fd) == 0 ? 0 : errno; }
 
 int is_same_file(int fd, std::string_view name, bool& same) {

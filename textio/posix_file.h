@@ -50,6 +50,9 @@ int current_offset(int fd, off_t& offset);
 // the lock when the descriptor is closed or the process ends.
 int lock_exclusively(int fd);
 
+// Makes writes to `fd` fail with EAGAIN instead of waiting.
+int stop_waiting(int fd);
+
 // Closes the descriptor; never retried, also after EINTR.
 int close_file(int fd);
 

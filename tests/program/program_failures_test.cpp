@@ -247,3 +247,61 @@ TEST_F(ProgramFailures, FolderUnderAParentTheUserCannotSearchIsStillUsable) {
 }
 
 }  // namespace
+
+namespace {
+
+class ProgramOutputs : public ScratchFolder {};
+
+TEST_F(ProgramOutputs, HelpVersionAndCheckThatCannotBeWrittenEndWithThirtyEight) {
+    // A full device, a standard output the program was started without, and
+    // a pipe whose reader has gone: each gives one line on standard error and
+    // status 38, never status 0 with a lost report.
+    write_file(param(), plain_parameters);
+    const struct {
+        const char* name;
+        const char* setup;
+        const char* reason;
+    } outputs[] = {
+        {"a full device", "exec >/dev/full;", "No space left on device"},
+        {"a closed standard output", "exec >&-;", "Bad file descriptor"},
+        {"a broken pipe", "mkfifo pipe && exec 3<>pipe && exec >pipe && exec 3<&- && rm pipe;", "Broken pipe"},
+    };
+    for (const auto& output : outputs) {
+        for (const char* arguments : {"--help", "--version", "--check", "--check --json"}) {
+            SCOPED_TRACE(std::string(arguments) + " into " + output.name);
+            const ProgramRun run = run_binary(TEMP1D_BINARY, directory, arguments, false, output.setup);
+            EXPECT_EQ(run.status, 38);
+            EXPECT_EQ(run.standard_error,
+                      std::string("temp1d: standard output could not be written: ") + output.reason + "\r\n");
+        }
+    }
+    EXPECT_EQ(read_file(param()), plain_parameters);
+    EXPECT_FALSE(fs::exists(result()));
+}
+
+TEST_F(ProgramFailures, ResultFileThatIsTheParameterFileIsRefusedAndBothStay) {
+    for (const bool symbolic : {true, false}) {
+        SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");
+        fs::remove(result());
+        write_file(param(), plain_parameters);
+        if (symbolic) {
+            fs::create_symlink("DataInpTemp1d.txt", result());
+        } else {
+            fs::create_hard_link(param(), result());
+        }
+        const ProgramRun run = run_program(directory);
+        EXPECT_EQ(run.status, 6);
+        EXPECT_EQ(run.standard_error,
+                  "temp1d: " + result().string() +
+                      " is the parameter file DataInpTemp1d.txt (a link); neither file was changed\r\n");
+        EXPECT_EQ(read_file(param()), plain_parameters);
+    }
+    // A result file that only looks alike is still reused in place.
+    fs::remove(result());
+    write_file(result(), plain_parameters);
+    EXPECT_EQ(run_program(directory).status, 0);
+    EXPECT_EQ(read_file(param()), plain_parameters);
+    EXPECT_NE(read_file(result()), plain_parameters);
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,9 +34,9 @@ const std::string result_header = " Time,s              tc               tpov\r\
                                   "******************************************\r\n";
 constexpr std::size_t record_size = 55;  // 53 characters and CR LF
 
-// Starts temp1d in `directory` with standard output discarded and standard
+// Starts temp1d (with `option`, when given) in `directory` with standard output discarded and standard
 // error going to `error_file`, every signal at its default action.
-pid_t start_program(const fs::path& directory, const fs::path& error_file) {
+pid_t start_program(const fs::path& directory, const fs::path& error_file, const char* option = nullptr) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     sigset_t none;
@@ -48,7 +49,7 @@ pid_t start_program(const fs::path& directory, const fs::path& error_file) {
     if (out < 0 || err < 0) ::_exit(121);
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
-    ::execl(TEMP1D_BINARY, TEMP1D_BINARY, static_cast<char*>(nullptr));
+    ::execl(TEMP1D_BINARY, TEMP1D_BINARY, option, static_cast<char*>(nullptr));
     ::_exit(122);
 }
 
@@ -74,13 +75,52 @@ std::string file_start(const fs::path& path, std::size_t size) {
     return bytes;
 }
 
+// Waits until `result` holds at least `size` bytes while the process `pid`
+// still runs; false when the process ended first or after a minute.
+bool wait_for_result_size(pid_t pid, const fs::path& result, std::uintmax_t size) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < give_up) {
+        std::error_code ignored;
+        const std::uintmax_t now = fs::file_size(result, ignored);
+        if (!ignored && now >= size && now != 13) return true;  // 13: "old results" still there
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+}
+
+// Waits until the process `pid` holds `file` open.
+bool wait_until_open(pid_t pid, const fs::path& file) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < give_up) {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+            if (fs::read_symlink(entry.path(), ignored) == file) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// Waits for the process `pid` to end, for at most `seconds`; a process that
+// is still running then is killed, and the wait reports that (-1).
+int wait_or_kill(pid_t pid, int seconds) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < give_up) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
 class InterruptedRuns : public ScratchFolder {};
 
 TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessByThatSignal) {
-    const auto run_started = std::chrono::steady_clock::now();
     const fs::path kept = complete_long_run(directory / "alone");
-    const auto run_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - run_started).count();
     const fs::path result = directory / "temperat.txt";
     const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
     fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
@@ -89,10 +129,12 @@ TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessBy
     const std::regex report("temp1d: run interrupted by (SIG[A-Z]+) after step ([0-9]+) of ([0-9]+)\r\n");
 
     std::mt19937 generator{std::random_device{}()};
-    // Counted from the moment the run cuts the old result (its handlers are
-    // in place by then), up to half the time the run alone took, so that the
-    // signal arrives well before the end on a fast or a slow build alike.
-    std::uniform_int_distribution<int> moment_ms(0, static_cast<int>(run_ms / 2));
+    // The moment is chosen by what the run has written, not by the clock: a
+    // random share of the complete result, up to half of it.  The run is
+    // stopped (SIGSTOP) when its file has reached that size, the signal is
+    // sent, and the run continues: however busy the machine, the signal
+    // comes before the run could have ended.
+    std::uniform_int_distribution<std::uintmax_t> moment_bytes(result_header.size() + 1, fs::file_size(kept) / 2);
     const struct {
         int number;
         const char* name;
@@ -100,17 +142,15 @@ TEST_F(InterruptedRuns, EachSignalLeavesWholeRecordsUpToAStepAndEndsTheProcessBy
 
     for (const auto& s : signals) {
         for (int attempt = 0; attempt < 3; ++attempt) {
-            const int moment = moment_ms(generator);
-            SCOPED_TRACE(std::string(s.name) + " after " + std::to_string(moment) + " ms");
+            const std::uintmax_t moment = moment_bytes(generator);
+            SCOPED_TRACE(std::string(s.name) + " after " + std::to_string(moment) + " bytes");
             write_file(result, "old results\r\n");
             const pid_t pid = start_program(directory, errors);
             ASSERT_GT(pid, 0);
-            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (read_file(result) == "old results\r\n" && std::chrono::steady_clock::now() < give_up) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(moment));
+            ASSERT_TRUE(wait_for_result_size(pid, result, moment)) << "the run ended before its file reached the size";
+            ::kill(pid, SIGSTOP);
             ::kill(pid, s.number);
+            ::kill(pid, SIGCONT);
             int status = 0;
             ASSERT_EQ(::waitpid(pid, &status, 0), pid);
 
@@ -172,6 +212,77 @@ TEST_F(InterruptedRuns, InterruptionWhileTheParametersAreReadLeavesTheOldResultA
                                  std::regex("temp1d: run interrupted by SIGTERM while reading the parameter file\r\n")))
         << error_text;
     EXPECT_EQ(read_file(result), "old results\r\n");
+}
+
+TEST_F(InterruptedRuns, ReadsThatNeverEndOrWaitForeverEndByTheSignal) {
+    // A parameter file that never ends and never blocks (/dev/zero), and a
+    // named pipe that nobody writes, for a run and for a check: each ends
+    // by the signal with one report line, and the old result stays.
+    const fs::path parameters = directory / "DataInpTemp1d.txt";
+    const fs::path result = directory / "temperat.txt";
+    const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
+    for (const bool endless : {true, false}) {
+        for (const char* option : {static_cast<const char*>(nullptr), "--check"}) {
+            SCOPED_TRACE(std::string(endless ? "/dev/zero" : "a pipe nobody writes") + (option ? " --check" : ""));
+            fs::remove(parameters);
+            if (endless) {
+                fs::create_symlink("/dev/zero", parameters);
+            } else {
+                ASSERT_EQ(::mkfifo(parameters.c_str(), 0666), 0);
+            }
+            write_file(result, "old results\r\n");
+            const pid_t pid = start_program(directory, errors, option);
+            ASSERT_GT(pid, 0);
+            ASSERT_TRUE(wait_until_open(pid, endless ? fs::path("/dev/zero") : parameters));
+            ::kill(pid, SIGINT);
+            const int status = wait_or_kill(pid, 60);
+            ASSERT_NE(status, -1) << "the program did not end after SIGINT";
+            ASSERT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(WTERMSIG(status), SIGINT);
+            EXPECT_EQ(read_file(errors),
+                      option ? "temp1d: check interrupted by SIGINT\r\n"
+                             : "temp1d: run interrupted by SIGINT while reading the parameter file\r\n");
+            EXPECT_EQ(read_file(result), "old results\r\n");
+        }
+    }
+    fs::remove(errors);
+}
+
+TEST_F(InterruptedRuns, WriteBlockedOnAPipeEndsByTheSignal) {
+    // The result file is a named pipe whose reader never reads: the run
+    // fills the pipe and waits in its write until the signal comes.
+    fs::copy_file(long_run / "DataInpTemp1d.txt", directory / "DataInpTemp1d.txt");
+    const fs::path result = directory / "temperat.txt";
+    const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
+    ASSERT_EQ(::mkfifo(result.c_str(), 0666), 0);
+    const int reader = ::open(result.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const int capacity = ::fcntl(reader, F_GETPIPE_SZ);
+    ASSERT_GT(capacity, 0);
+    const pid_t pid = start_program(directory, errors);
+    ASSERT_GT(pid, 0);
+    // The moment: the first buffer of records (just under 64 KiB) fills the
+    // pipe, so the run's next write waits; the signal may come while it
+    // waits or while it computes, and either way ends the run, also when
+    // the records still buffered cannot be written.
+    int queued = 0;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (queued <= capacity / 2 && std::chrono::steady_clock::now() < give_up) {
+        ASSERT_EQ(::ioctl(reader, FIONREAD, &queued), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_GT(queued, capacity / 2);
+    ::kill(pid, SIGTERM);
+    const int status = wait_or_kill(pid, 60);
+    ::close(reader);
+    ASSERT_NE(status, -1) << "the program did not end after SIGTERM";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    const std::string error_text = read_file(errors).value_or("");
+    EXPECT_TRUE(std::regex_match(error_text, std::regex("temp1d: run interrupted by SIGTERM after step [0-9]+ of "
+                                                        "[0-9]+\r\n")))
+        << error_text;
+    fs::remove(errors);
 }
 
 class SharedFolder : public ScratchFolder {};
