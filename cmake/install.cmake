@@ -41,6 +41,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
 install(TARGETS numlib textio EXPORT temp1d-targets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/numlib/numlib.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/numlib)
+# The exception through which the library stops (textio::Stop).
+install(FILES ${PROJECT_SOURCE_DIR}/textio/failure_report.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/textio)
 install(EXPORT temp1d-targets NAMESPACE temp1d:: DESTINATION ${TEMP1D_INSTALL_CMAKEDIR})
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/temp1d-config.cmake.in
