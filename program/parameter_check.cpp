@@ -31,6 +31,10 @@ namespace {
 
 using textio::ValueSource;
 
+// The most of the parameter file that --check keeps to place the values:
+// far more than any real parameter file, far less than memory.
+constexpr std::size_t kept_text_limit = 1024 * 1024;
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Line and column (both from 1) of byte `offset` of `text`.
@@ -176,6 +180,10 @@ std::string_view source_key(const textio::ValueOrigin& origin) {
 // How a value came about, in words.
 std::string origin_text(const CheckedValue& checked) {
     const textio::ValueOrigin& origin = checked.origin;
+    if (!checked.position_known && origin.source != ValueSource::untouched) {
+        return "beyond the first " + std::to_string(kept_text_limit / 1024) +
+               " KiB of the file (its place is not shown)";
+    }
     std::string where = checked.position_known ? place_text(checked.line, checked.column) : std::string();
     switch (origin.source) {
         case ValueSource::untouched: return "not reached: a slash ended the read, the value stays 0";
@@ -246,7 +254,8 @@ CheckReport analyse_parameters(const ParameterSet& parameters, const textio::Rea
         CheckedValue& checked = report.values[i];
         checked.value = parameters.*parameter_fields[i].member;
         if (i < provenance.values.size()) checked.origin = provenance.values[i];
-        if (text_known && checked.origin.source != ValueSource::untouched) {
+        // A value beyond the text kept has no known place.
+        if (text_known && checked.origin.source != ValueSource::untouched && checked.origin.end <= text.size()) {
             checked.position_known = true;
             locate(text, checked.origin.begin, checked.line, checked.column);
             const std::size_t end = std::min(checked.origin.end, text.size());
@@ -366,59 +375,33 @@ std::string check_report_json(const CheckReport& report) {
     return out;
 }
 
-// The whole of the file at `path` in `text`; false when it cannot be read.
-// Plain system calls: the stream library would cost every run of the program
-// its start-up work, check or not.
-static bool read_whole_file(const std::string& path, std::string& text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[textio::io_buffer_size];
-    bool complete = false;
-    for (;;) {
-        std::size_t count = 0;
-        if (textio::read_some(fd, buffer, sizeof buffer, count) != 0) break;
-        if (count == 0) {
-            complete = true;
-            break;
-        }
-        text.append(buffer, count);
-    }
-    textio::close_file(fd);
-    return complete;
-}
-
 std::uint32_t run_parameter_check(bool json) {
-    // The open of a run creates a missing parameter file; the check must
-    // not, so a missing file gets the report of a file that cannot be made.
-    const std::string full_path = textio::full_path_of(parameter_file_name);
-    struct stat status {};
-    if (::stat(parameter_file_name.data(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-        textio::report_failure(textio::failure_file_not_found, parameter_file_unit, full_path);
-    }
-    const bool regular_file = S_ISREG(status.st_mode);
-
-    // The same read as a run: its failures end the program with the same
-    // report and status.
+    // The same read as a run, through the same channel and relative name
+    // (its failures end the work with the same report and status), except
+    // that a missing file is not created: it gets the report of a file that
+    // cannot be found.  What the read takes from the file is also kept, up
+    // to a limit, to place the values in lines and columns; the file is read
+    // once, so pipes and devices are placed as well, and a huge file costs
+    // no more memory than the limit.
+    std::string text;
     textio::ReadProvenance provenance;
     ParameterSet parameters;
+    std::string full_path;
     {
-        textio::Channel& channel = textio::open_unit(parameter_file_unit, parameter_file_name);
+        textio::Channel& channel = textio::open_existing_unit(parameter_file_unit, parameter_file_name);
+        full_path = channel.full_path;
+        channel.input_copy = &text;
+        channel.input_copy_limit = kept_text_limit;
         textio::FreeFormReader reader = textio::make_channel_reader(channel);
         reader.provenance = &provenance;
         const textio::ReadOutcome outcome = read_parameter_set(reader, parameters);
+        channel.input_copy = nullptr;
         if (outcome != textio::ReadOutcome::ok) {
             textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
         }
         textio::close_unit(parameter_file_unit);
     }
-
-    // A regular file is read once more to place the values in lines and
-    // columns (a pipe or a device cannot be read twice).
-    std::string text;
-    bool text_known = false;
-    if (regular_file) {
-        text_known = read_whole_file(full_path, text);
-    }
+    const bool text_known = true;
 
     CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());
     report.parameter_file = full_path;

@@ -1,5 +1,6 @@
 #include "textio/file_channel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -32,7 +33,9 @@ void cut_before_first_record(Channel& channel) {
 
 }  // namespace
 
-Channel& open_unit(int unit, std::string_view name) {
+namespace {
+
+Channel& open_unit_creating(int unit, std::string_view name, bool create) {
     close_unit(unit);
     // The file is opened by its name relative to the working directory; the
     // full path serves the messages and the length rule only.
@@ -45,7 +48,7 @@ Channel& open_unit(int unit, std::string_view name) {
 
     int fd = -1;
     bool read_only = false;
-    const int error = open_read_write(name, fd, read_only);
+    const int error = open_read_write(name, fd, read_only, create);
     if (error != 0) {
         if (error == EINTR) stop_if_interrupted();
         const OpenFailure failure = open_failure_of(error);
@@ -63,6 +66,12 @@ Channel& open_unit(int unit, std::string_view name) {
     channel.used = 0;
     return channel;
 }
+
+}  // namespace
+
+Channel& open_unit(int unit, std::string_view name) { return open_unit_creating(unit, name, true); }
+
+Channel& open_existing_unit(int unit, std::string_view name) { return open_unit_creating(unit, name, false); }
 
 bool lock_channel(Channel& channel) {
     const int error = lock_exclusively(channel.fd);
@@ -110,6 +119,9 @@ std::size_t read_bytes(Channel& channel, char* data, std::size_t size) {
     std::size_t count = 0;
     const int error = read_some(channel.fd, data, size, count);
     if (error != 0) fail(failure_read, channel.unit, channel.full_path, error);
+    if (channel.input_copy != nullptr && channel.input_copy->size() < channel.input_copy_limit) {
+        channel.input_copy->append(data, std::min(count, channel.input_copy_limit - channel.input_copy->size()));
+    }
     // A file that never ends and never blocks (/dev/zero) is left here.
     stop_if_interrupted();
     return count;

@@ -37,6 +37,10 @@ namespace textio {
 // classifies it.  Opening a unit that is already open closes it first.
 Channel& open_unit(int unit, std::string_view name);
 
+// Opens `unit` on the existing file `name` (status "old"): like open_unit,
+// but a missing file is not created; it ends the work with failure 29.
+Channel& open_existing_unit(int unit, std::string_view name);
+
 // Takes an exclusive lock on the channel's file for as long as the process
 // holds it open.  Returns false when another process holds a lock on the
 // file; a file system without locks counts as a lock taken.

@@ -47,10 +47,10 @@ int open_retrying(const char* path, int flags, mode_t mode = 0) {
 
 }  // namespace
 
-int open_read_write(std::string_view name, int& fd, bool& read_only) {
+int open_read_write(std::string_view name, int& fd, bool& read_only, bool create) {
     const std::string path(name);
     read_only = false;
-    fd = open_retrying(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd = open_retrying(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
     if (fd < 0 && write_refused(errno)) {
         const int refusal = errno;
         fd = open_retrying(path.c_str(), O_RDONLY | O_CLOEXEC);

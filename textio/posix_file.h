@@ -25,7 +25,8 @@ inline constexpr std::size_t io_buffer_size = 64 * 1024;
 // set; a directory standing where the file should be counts as a refusal.
 // The descriptor returned in `fd` is never 0, 1 or 2, so a standard stream
 // that the program was started without never lands in a file.
-int open_read_write(std::string_view name, int& fd, bool& read_only);
+// With `create` false a missing file is not created (ENOENT).
+int open_read_write(std::string_view name, int& fd, bool& read_only, bool create = true);
 
 // Writes all of `size` bytes, retrying after partial writes and after
 // interruptions by a signal the program does not act on; a call

@@ -27,6 +27,11 @@ struct Channel {
     std::string full_path;    // the name resolved against the working directory
     std::vector<char> out;    // output buffer (io_buffer_size bytes); holds whole records only
     std::size_t used = 0;     // bytes of `out` waiting to be written
+    // When set, every byte read from the channel is also appended here, up
+    // to `input_copy_limit` bytes in all (for reports that show where in
+    // the file a value came from).
+    std::string* input_copy = nullptr;
+    std::size_t input_copy_limit = 0;
 };
 
 // The connected channel of `unit`, or null.

@@ -95,6 +95,51 @@ TEST_F(Options, CommandLineIsParsed) {
     EXPECT_EQ(parse({}).action, ProgramAction::run);
     EXPECT_EQ(parse({"--directory="}).action, ProgramAction::usage_error);
     EXPECT_EQ(parse({"-"}).action, ProgramAction::usage_error);
+    // "--" ends the options; temp1d takes no other argument.
+    EXPECT_EQ(parse({"--"}).action, ProgramAction::run);
+    EXPECT_EQ(parse({"--check", "--"}).action, ProgramAction::check);
+    EXPECT_EQ(parse({"--", "--check"}).action, ProgramAction::usage_error);
+    EXPECT_TRUE(parse({"-q"}).quiet);
+    EXPECT_NE(std::string(help_text()).find("-q, --quiet"), std::string::npos);
+}
+
+TEST_F(Options, CheckReadsOnceAsARunDoesFromPipesAndHugeFiles) {
+    // A named pipe: the values get their lines and columns, as from a file.
+    const ProgramRun piped = run_binary(
+        TEMP1D_BINARY, directory, "--check", false,
+        "mkfifo DataInpTemp1d.txt && (printf '" +
+            std::string("t\\n0\\n0.05\\n5000\\n850\\n20 20\\n7800\\n460\\n45\\n6 6\\n") + "' >DataInpTemp1d.txt &);");
+    EXPECT_EQ(piped.status, 0) << piped.standard_error;
+    EXPECT_NE(piped.standard_output.find("from \"0.05\" at line 3, column 1"), std::string::npos)
+        << piped.standard_output;
+    fs::remove(param());
+
+    // A title line of 300 MiB (a sparse file) under a 200 MB limit of
+    // address space: the check holds only a bounded part of the file, and
+    // says where it cannot place a value.
+    const ProgramRun huge = run_binary(
+        TEMP1D_BINARY, directory, "--check", false,
+        "truncate -s 300M DataInpTemp1d.txt && printf '\\n0\\n0.05\\n5000\\n850\\n20 20\\n7800\\n460\\n45\\n6 6\\n' "
+        ">>DataInpTemp1d.txt && ulimit -v 200000;");
+    EXPECT_EQ(huge.status, 0) << huge.standard_error;
+    EXPECT_NE(huge.standard_output.find("0.05 m"), std::string::npos) << huge.standard_output;
+    EXPECT_NE(huge.standard_output.find("beyond the first 1024 KiB of the file"), std::string::npos);
+    fs::remove(param());
+}
+
+TEST_F(Options, CheckShowsTheOneEffectiveCoefficientForAHollowBar) {
+    // The hollow example: 2 * 800 * 0.06 / (0.06 - 0.01) = 1920, the value
+    // the fit and the user guide give as well.
+    fs::copy_file(fs::path(TEMP1D_SOURCE_DIR) / "examples/hollow-section/DataInpTemp1d.txt", param());
+    const ProgramRun json = run_program_with(directory, "--check --json");
+    EXPECT_NE(json.standard_output.find("\"effective_heat_transfer_coefficient\": 1920"), std::string::npos)
+        << json.standard_output;
+    ParameterSet hollow;
+    hollow.inner_radius = 0.01;
+    hollow.outer_radius = 0.06;
+    EXPECT_NEAR(effective_coefficient(hollow, 800.0), 1920.0, 1e-9);
+    hollow.inner_radius = 0.0;
+    EXPECT_EQ(effective_coefficient(hollow, 800.0), 1600.0);
 }
 
 TEST_F(Options, CheckChangesNoFileAndSaysWhatItFound) {
