@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "textio/field_editing.h"
 #include "textio/file_channel.h"
+#include "textio/line_ends.h"
 #include "textio/line_layout.h"
 
 namespace model {
@@ -16,10 +18,15 @@ namespace {
 
 using namespace textio;
 
+constexpr std::string_view heading = " Time,s              tc               tpov";
+constexpr std::string_view heading_rule = "******************************************";
+constexpr std::string_view closing_rule = " *****************************************************";
+constexpr std::string_view dTmax_label = " dTmax=";
+
 constexpr std::array header_layout{
-    literal(" Time,s              tc               tpov"),
+    literal(heading),
     record_break(),
-    literal("******************************************"),
+    literal(heading_rule),
     layout_end(),
 };
 
@@ -30,14 +37,19 @@ constexpr int field_decimals = 2;
 constexpr std::size_t record_length = 1 + record_fields * (1 + field_width);
 
 constexpr std::array closing_layout{
-    literal(" *****************************************************"),
-    record_break(),
-    literal(" dTmax="),
-    fixed_field(field_width, field_decimals),
-    layout_end(),
+    literal(closing_rule), record_break(), literal(dTmax_label), fixed_field(field_width, field_decimals), layout_end(),
 };
 
 }  // namespace
+
+std::uint64_t result_file_size(std::int32_t step_count) {
+    constexpr std::uint64_t line_end = record_end.size();
+    constexpr std::uint64_t fixed_bytes = (heading.size() + line_end) + (heading_rule.size() + line_end) +
+                                          (closing_rule.size() + line_end) +
+                                          (dTmax_label.size() + field_width + line_end);
+    constexpr std::uint64_t record_bytes = record_length + line_end;
+    return fixed_bytes + (step_count > 0 ? record_bytes * static_cast<std::uint64_t>(step_count) : 0);
+}
 
 void write_result_header(Channel& channel) { write_layout(channel, header_layout, {}); }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "model/parameter_file.h"
+#include "model/result_file.h"
 #include "program/outcomes.h"
 #include "program/progress.h"
 #include "textio/failure_report.h"
@@ -149,7 +150,7 @@ RunForecast forecast_run(const ParameterSet& p, double seconds_per_step) {
     }
     forecast.effective_coefficient = model::effective_coefficient(p, p.heat_transfer_coefficient);
     forecast.biot_number = (forecast.effective_coefficient * (p.outer_radius - p.inner_radius)) / p.conductivity;
-    forecast.result_file_bytes = result_file_size(s.step_count);
+    forecast.result_file_bytes = model::result_file_size(s.step_count);
     forecast.estimated_seconds = estimated_run_seconds(s, seconds_per_step);
     return forecast;
 }
@@ -237,14 +238,6 @@ std::string exact_number_text(double value) {
     char text[32];
     const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
-}
-
-std::uint64_t result_file_size(std::int32_t step_count) {
-    // Two header lines of 42 characters, a record of 53 per step, a closing
-    // line of 54 and the dTmax line of 19, each with its CR LF.
-    constexpr std::uint64_t fixed_bytes = (42 + 2) + (42 + 2) + (54 + 2) + (19 + 2);
-    constexpr std::uint64_t record_bytes = 53 + 2;
-    return fixed_bytes + (step_count > 0 ? record_bytes * static_cast<std::uint64_t>(step_count) : 0);
 }
 
 CheckReport analyse_parameters(const ParameterSet& parameters, const textio::ReadProvenance& provenance,

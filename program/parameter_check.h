@@ -58,9 +58,6 @@ struct CheckReport {
 // Steps beyond which a run is warned about as very long.
 inline constexpr std::int64_t many_steps = 100'000'000;
 
-// The byte size of a result file with `step_count` records.
-std::uint64_t result_file_size(std::int32_t step_count);
-
 // Builds the report from what a read gave: the values, where they came from,
 // and the text of the file (empty when it could not be looked at again, in
 // which case lines, columns and the warnings that need the text are left

@@ -86,4 +86,21 @@ TEST(ResultRecord, KeptFieldsReadAsFreshlyRenderedOnes) {
     }
 }
 
+TEST(ResultRecord, SizeOfAResultFileIsWhatTheWriterWrites) {
+    const std::filesystem::path directory = make_scratch_directory("result-size");
+    const std::filesystem::path path = directory / "temperat.txt";
+    for (const std::int32_t steps : {0, 1, 7, 1000}) {
+        textio::Channel& channel = textio::open_unit(314, path.string());
+        write_result_header(channel);
+        for (std::int32_t k = 0; k < steps; ++k) write_step_record(channel, k * 0.5, 850.0 - k, 20.0 + k, 1.0);
+        write_result_closing(channel, 123.45);
+        textio::close_unit(314);
+        EXPECT_EQ(std::filesystem::file_size(path), result_file_size(steps)) << steps << " records";
+    }
+    // A count below one writes no record.
+    EXPECT_EQ(result_file_size(-5), result_file_size(0));
+    EXPECT_EQ(result_file_size(std::numeric_limits<std::int32_t>::min()), result_file_size(0));
+    remove_scratch_directory(directory);
+}
+
 }  // namespace
