@@ -17,7 +17,20 @@ namespace program {
 
 namespace {
 
-constexpr std::string_view usage_line = "usage: temp1d [-C DIR] [--quiet] [--check [--json]] | --help | --version";
+constexpr std::string_view usage_line =
+    "usage: temp1d [-C DIR] [--quiet] [--check [--json]] [--coefficient-table FILE] [--conductivity-table FILE] "
+    "[--specific-heat-table FILE] | --help | --version";
+
+// The table options and where each puts its file name.
+struct TableOption {
+    std::string_view name;
+    std::string TableFiles::*file;
+};
+constexpr TableOption table_options[] = {
+    {"--coefficient-table", &TableFiles::coefficient},
+    {"--conductivity-table", &TableFiles::conductivity},
+    {"--specific-heat-table", &TableFiles::specific_heat},
+};
 
 CommandLine usage_error(std::string problem) {
     CommandLine command;
@@ -45,6 +58,11 @@ std::string_view help_text() {
            "                           1: warnings)\n"
            "  --json                   with --check: the report as one JSON object\n"
            "  -q, --quiet              no progress line on a terminal\n"
+           "  --coefficient-table FILE  the surface coefficient in W/(m2 K) against the\n"
+           "                           surface temperature (CSV rows: temperature in C,\n"
+           "                           value), applied as given; replaces line 4\n"
+           "  --conductivity-table FILE, --specific-heat-table FILE\n"
+           "                           the material against its temperature\n"
            "  --                       ends the options (temp1d takes no other arguments)\n"
            "  -h, --help               show this help and exit\n"
            "  --version                show the version and exit\n";
@@ -58,7 +76,25 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i] != nullptr ? arguments[i] : "";
         if (options_ended) return usage_error("unexpected argument '" + std::string(argument) + "'");
-        if (argument == "--") {
+        const TableOption* table = nullptr;
+        for (const TableOption& option : table_options) {
+            if (argument == option.name || (argument.starts_with(option.name) && argument.size() > option.name.size() &&
+                                            argument[option.name.size()] == '=')) {
+                table = &option;
+            }
+        }
+        if (table != nullptr) {
+            std::string file;
+            if (argument.size() > table->name.size()) {
+                file = argument.substr(table->name.size() + 1);
+            } else if (i + 1 < arguments.size() && arguments[i + 1] != nullptr) {
+                file = arguments[++i];
+            } else {
+                return usage_error("option " + std::string(table->name) + " needs a file");
+            }
+            if (file.empty()) return usage_error("the file name of " + std::string(table->name) + " is empty");
+            command.tables.*(table->file) = file;
+        } else if (argument == "--") {
             options_ended = true;
         } else if (argument == "-h" || argument == "--help") {
             help = true;

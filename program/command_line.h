@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "program/material_tables.h"
+
 namespace program {
 
 enum class ProgramAction {
@@ -23,6 +25,7 @@ struct CommandLine {
     bool quiet = false;  // --quiet: no progress line
     bool has_directory = false;
     std::string directory;  // -C DIR / --directory=DIR
+    TableFiles tables;      // --coefficient-table, --conductivity-table, --specific-heat-table
     std::string problem;    // what was wrong, for usage_error
 };
 

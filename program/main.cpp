@@ -13,6 +13,7 @@
 
 #include "model/parameter_file.h"
 #include "program/command_line.h"
+#include "program/material_tables.h"
 #include "program/outcomes.h"
 #include "program/parameter_check.h"
 #include "program/run_reports.h"
@@ -37,7 +38,9 @@ std::uint32_t run_program(const program::CommandLine& command) {
         textio::end_process_by_signal(stop.signal_number,
                                       "temp1d: " + program::interrupted_read_report(stop.signal_number));
     }
-    return program::run_simulation(parameters, !command.quiet);
+    program::LoadedTables tables;
+    if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
+    return program::run_simulation(parameters, !command.quiet, tables.view);
 }
 
 }  // namespace

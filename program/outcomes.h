@@ -25,6 +25,10 @@ inline constexpr std::uint32_t status_library_stop = numlib::library_stop_status
 inline constexpr std::uint32_t status_result_file_in_use = 5;
 // The result file is the parameter file (a link); neither file is touched.
 inline constexpr std::uint32_t status_result_is_parameter_file = 6;
+// A table of --coefficient-table, --conductivity-table or
+// --specific-heat-table cannot be read or is no good table; no file is
+// touched.
+inline constexpr std::uint32_t status_bad_table = 7;
 // A failure of the text layer: 0xC0000000 + n, n the failure number of
 // textio::FailureNumber (9, 24, 29, 30, 38, 39, 41, 42, 43, 47, 59, 64).  An
 // output of the program's own that cannot be written (--help, --version,

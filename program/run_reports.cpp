@@ -47,6 +47,10 @@ std::string interrupted_closing_report(int signal_number, std::int64_t step_coun
            "); the result file is complete";
 }
 
+std::string interrupted_table_report(int signal_number, const std::string& file) {
+    return interrupted_by("run", signal_number) + " while reading the table " + file;
+}
+
 std::string interrupted_check_report(int signal_number) { return interrupted_by("check", signal_number); }
 
 }  // namespace program

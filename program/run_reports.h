@@ -25,6 +25,9 @@ std::string interrupted_read_report(int signal_number);
 // were finished.
 std::string interrupted_closing_report(int signal_number, std::int64_t step_count);
 
+// "run interrupted by <signal> while reading the table <file>".
+std::string interrupted_table_report(int signal_number, const std::string& file);
+
 // "check interrupted by <signal>".
 std::string interrupted_check_report(int signal_number);
 

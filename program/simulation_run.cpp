@@ -23,7 +23,8 @@ namespace {
 
 }  // namespace
 
-std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted) {
+std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted,
+                             const model::MaterialTables& tables) {
     const std::int64_t step_count = model::derive_model_setup(parameters).step_count;
     static model::HeatModel model;  // large: kept off the stack
     std::int64_t steps_done = 0;
@@ -48,7 +49,8 @@ std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progres
         for (std::int64_t step = 1; step <= step_count;) {
             textio::stop_if_interrupted();
             const std::int64_t last = std::min(step_count, step - 1 + steps_until_next_look());
-            steps_done += model::run_steps(model, step, last, &result_file);
+            steps_done += model::has_table(tables) ? model::run_table_steps(model, tables, step, last, &result_file)
+                                                   : model::run_steps(model, step, last, &result_file);
             show_progress(last);
             step = last + 1;
         }

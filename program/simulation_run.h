@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "model/heat_model.h"
+#include "model/table_step.h"
 
 namespace program {
 
@@ -22,6 +23,9 @@ namespace program {
 // is a terminal).  An interruption ends the process by its signal with the
 // finished records written and one report line; failures of the layers
 // below travel up as textio::Stop.
-std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted);
+// With `tables` (see model/table_step.h) the steps take their properties
+// from the tables.
+std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted,
+                             const model::MaterialTables& tables = {});
 
 }  // namespace program
