@@ -1,7 +1,10 @@
 #include "fit/coefficient_search.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "fit/interruption.h"
 
 namespace fit {
 
@@ -21,9 +24,20 @@ struct Objective {
     double best_point = 0.0;
     std::vector<double> best_values = {};
     int best_steps = 0;
+    // The spread of every sum seen: equal ends mean that the coefficient
+    // changes nothing, and there is no minimum to find.
+    double lowest_sum = std::numeric_limits<double>::infinity();
+    double highest_sum = -std::numeric_limits<double>::infinity();
+    bool interrupted = false;
 };
 
 double sum_of_squares(Objective& objective, double log_coefficient) {
+    // After INT, TERM or HUP no more runs: the search winds down at once
+    // and its result is thrown away.
+    if (objective.interrupted || interruption_signal() != 0) {
+        objective.interrupted = true;
+        return std::numeric_limits<double>::infinity();
+    }
     objective.parameters.heat_transfer_coefficient = std::exp(log_coefficient);
     SampleSink sink{objective.problem.times, objective.values};
     objective.steps = run_model_into(objective.parameters, objective.problem.position, sink);
@@ -33,6 +47,12 @@ double sum_of_squares(Objective& objective, double log_coefficient) {
         const double residual = objective.problem.temperatures[i] - objective.values[i];
         sum += residual * residual;
     }
+    if (objective.interrupted || interruption_signal() != 0) {
+        objective.interrupted = true;
+        return std::numeric_limits<double>::infinity();
+    }
+    objective.lowest_sum = std::min(objective.lowest_sum, sum);
+    objective.highest_sum = std::max(objective.highest_sum, sum);
     if (sum < objective.best_sum) {
         objective.best_sum = sum;
         objective.best_point = log_coefficient;
@@ -209,6 +229,8 @@ FitResult fit_coefficient(const FitProblem& problem) {
         result.interval_high = std::numeric_limits<double>::infinity();
     }
     result.model_runs = objective.runs;
+    result.interrupted = objective.interrupted;
+    result.minimum_found = std::isfinite(objective.lowest_sum) && objective.lowest_sum < objective.highest_sum;
     return result;
 }
 

@@ -3,6 +3,7 @@
 // of least squares, and an approximate 95 % interval for it.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 #include "fit/model_sampling.h"
@@ -32,7 +33,19 @@ struct FitResult {
     std::vector<double> model_values;  // the fitted model at the measured times
     int model_runs = 0;
     int steps_per_run = 0;  // steps of one run up to the last measured point
+    // False when every run gave the same sum of squares, or none gave a
+    // finite one: the coefficient changes nothing, and the value found
+    // means nothing.
+    bool minimum_found = true;
+    bool interrupted = false;  // INT, TERM or HUP stopped the search
 };
+
+// Whether the 95 % interval has an open end: the curvature is too small
+// for a finite bound on that side.
+inline bool interval_open_low(const FitResult& result) { return !(result.interval_low > 0.0); }
+inline bool interval_open_high(const FitResult& result) {
+    return !(result.interval_high < std::numeric_limits<double>::infinity());
+}
 
 // Fits the coefficient.  The problem's parameters must have passed
 // refusal_of_parameters and the times must lie within the run.

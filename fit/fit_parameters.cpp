@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <span>
 
+#include "fit/input_file.h"
 #include "model/parameter_file.h"
 #include "textio/failure_report.h"
 #include "textio/free_form_reader.h"
@@ -76,21 +75,24 @@ FitParameters parse_fit_parameters(std::string text, const std::string& full_pat
 
 FitParameters read_fit_parameters(const std::string& path) {
     const std::string full_path = absolute_path(path);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        const textio::OpenFailure failure = textio::open_failure_of(errno);
+    InputBytes input = read_input_file(path);
+    if (input.interrupted) {
+        FitParameters fit;
+        fit.error = "interrupted";
+        return fit;
+    }
+    if (input.open_error != 0) {
+        const textio::OpenFailure failure = textio::open_failure_of(input.open_error);
         FitParameters fit;
         fit.error = report_line(failure.number, full_path, failure.os_error);
         return fit;
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad() || std::filesystem::is_directory(path)) {
+    if (input.read_error != 0) {
         FitParameters fit;
         fit.error = report_line(textio::failure_read, full_path, 0);
         return fit;
     }
-    return parse_fit_parameters(bytes.str(), full_path);
+    return parse_fit_parameters(std::move(input.bytes), full_path);
 }
 
 // Values that would let the model misbehave are refused before any run.

@@ -37,9 +37,16 @@ std::string json_string(const std::string& text) {
 
 const char* position_name(ProbePosition position) { return position == ProbePosition::centre ? "centre" : "surface"; }
 
-std::string interval_text(double low, double high) {
-    if (!std::isfinite(high)) return "not bounded (the curve does not determine the coefficient)";
-    return format("%.6g", low) + " .. " + format("%.6g", high) + " W/(m2 K)";
+// An open end of the interval is shown as "open" in the text and as null
+// in JSON.
+std::string interval_text(const FitResult& result, double low, double high) {
+    return (interval_open_low(result) ? std::string("open") : format("%.6g", low)) + " .. " +
+           (interval_open_high(result) ? std::string("open") : format("%.6g", high)) + " W/(m2 K)";
+}
+
+std::string json_interval(const FitResult& result, double low, double high) {
+    return "[" + (interval_open_low(result) ? std::string("null") : json_number(low)) + ", " +
+           (interval_open_high(result) ? std::string("null") : json_number(high)) + "]";
 }
 
 }  // namespace
@@ -49,6 +56,16 @@ std::string boundary_notice(const FitResult& result) {
     return std::string("the best fit lies on the ") + (low ? "lower" : "upper") + " end of the search range (" +
            format("%g", low ? lowest_coefficient : highest_coefficient) +
            " W/(m2 K)): the curve does not determine the coefficient";
+}
+
+std::string open_interval_notice(const FitResult& result) {
+    const bool low = interval_open_low(result);
+    const bool high = interval_open_high(result);
+    return std::string("the 95 % interval has ") +
+           (low && high ? "neither end"
+            : low       ? "no lower end"
+                        : "no upper end") +
+           ": near the fit the curve hardly changes with the coefficient";
 }
 
 std::string fit_report_text(const FitReportInput& in) {
@@ -63,11 +80,12 @@ std::string fit_report_text(const FitReportInput& in) {
     out +=
         "effective coefficient (used by the model):  " + format("%.10g", effective_coefficient(p, result.coefficient)) +
         " W/(m2 K)\n";
-    out += "95 % interval (parameter file):  " + interval_text(result.interval_low, result.interval_high) + "\n";
     out +=
-        "95 % interval (effective):       " +
-        interval_text(effective_coefficient(p, result.interval_low), effective_coefficient(p, result.interval_high)) +
-        "\n";
+        "95 % interval (parameter file):  " + interval_text(result, result.interval_low, result.interval_high) + "\n";
+    out += "95 % interval (effective):       " +
+           interval_text(result, effective_coefficient(p, result.interval_low),
+                         effective_coefficient(p, result.interval_high)) +
+           "\n";
     out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
     out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
            format("%g", problem.times[result.largest_at]) + " s (line " + std::to_string(in.lines[result.largest_at]) +
@@ -76,6 +94,8 @@ std::string fit_report_text(const FitReportInput& in) {
            std::to_string(result.steps_per_run) + " steps each)\n";
     out += "time taken:         " + format("%.3f", in.seconds) + " s\n";
     if (result.on_boundary) out += "warning: " + boundary_notice(result) + "\n";
+    if (interval_open_low(result) || interval_open_high(result))
+        out += "warning: " + open_interval_notice(result) + "\n";
     return out;
 }
 
@@ -91,10 +111,11 @@ std::string fit_report_json(const FitReportInput& in) {
     out += "  \"last_time\": " + json_number(problem.times.back()) + ",\n";
     out += "  \"heat_transfer_coefficient\": " + json_number(result.coefficient) + ",\n";
     out += "  \"effective_coefficient\": " + json_number(effective_coefficient(p, result.coefficient)) + ",\n";
-    out +=
-        "  \"interval_95\": [" + json_number(result.interval_low) + ", " + json_number(result.interval_high) + "],\n";
-    out += "  \"effective_interval_95\": [" + json_number(effective_coefficient(p, result.interval_low)) + ", " +
-           json_number(effective_coefficient(p, result.interval_high)) + "],\n";
+    out += "  \"interval_95\": " + json_interval(result, result.interval_low, result.interval_high) + ",\n";
+    out += "  \"effective_interval_95\": " +
+           json_interval(result, effective_coefficient(p, result.interval_low),
+                         effective_coefficient(p, result.interval_high)) +
+           ",\n";
     out += "  \"rms_residual\": " + json_number(result.rms_residual) + ",\n";
     out += "  \"largest_residual\": {\"value\": " + json_number(result.largest_residual) +
            ", \"time\": " + json_number(problem.times[result.largest_at]) +

@@ -22,4 +22,8 @@ std::string fit_report_json(const FitReportInput& input);
 // The notice for a minimum on an end of the search range.
 std::string boundary_notice(const FitResult& result);
 
+// The notice for an interval with an open end (reported as "open" in the
+// text and null in JSON).
+std::string open_interval_notice(const FitResult& result);
+
 }  // namespace fit

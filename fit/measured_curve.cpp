@@ -5,9 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "fit/input_file.h"
 
 namespace fit {
 
@@ -137,26 +136,16 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
 }
 
 CurveReading read_measured_curve(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
+    InputBytes input = read_input_file(path);
+    if (input.interrupted || input.open_error != 0 || input.read_error != 0) {
         CurveReading reading;
-        reading.error = path + ": cannot be read: " + std::strerror(EISDIR);
+        reading.error = input.interrupted
+                            ? path + ": reading interrupted"
+                            : path + ": cannot be read: " +
+                                  std::strerror(input.open_error != 0 ? input.open_error : input.read_error);
         return reading;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        CurveReading reading;
-        reading.error = path + ": cannot be read: " + std::strerror(errno);
-        return reading;
-    }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad()) {
-        CurveReading reading;
-        reading.error = path + ": cannot be read";
-        return reading;
-    }
-    return parse_measured_curve(bytes.str(), path);
+    return parse_measured_curve(input.bytes, path);
 }
 
 }  // namespace fit

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fit/interruption.h"
+
 namespace fit {
 
 namespace {
@@ -24,6 +26,9 @@ std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition
     double previous_value = parameters.initial_temperature;
     std::int32_t steps = 0;
     while (next < count && steps < model.setup.step_count) {
+        // A run can take millions of steps: INT, TERM and HUP are looked
+        // at every few thousand of them.
+        if (steps % 4096 == 0 && interruption_signal() != 0) break;
         const model::StepRecord record = model::take_time_step(model);
         ++steps;
         const double end_time = record.time + model.setup.time_step;
@@ -51,6 +56,7 @@ std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition
     std::int32_t steps = 0;
     bool reached = false;
     while (steps < model.setup.step_count && !reached) {
+        if (steps % 4096 == 0 && interruption_signal() != 0) break;
         const model::StepRecord record = model::take_time_step(model);
         ++steps;
         const double end_time = record.time + model.setup.time_step;

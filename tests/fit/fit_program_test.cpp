@@ -220,7 +220,7 @@ TEST_F(FitProgram, UnreadableFilesAndUnwritableFoldersForAnUnprivilegedUser) {
     fs::permissions(directory / "locked", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
                                               fs::perms::group_exec | fs::perms::others_exec);
     const ProgramRun locked = run_fit_program(directory, "--chart locked/fit.svg probe.txt curve.csv", true);
-    EXPECT_EQ(locked.status, 1);
+    EXPECT_EQ(locked.status, 3);
     EXPECT_EQ(locked.standard_error, "temp1d-fit: locked/fit.svg: cannot be written: Permission denied\n");
     EXPECT_TRUE(fs::is_empty(directory / "locked"));
 }
@@ -239,7 +239,7 @@ TEST_F(FitProgram, NothingIsWrittenOrReplacedWhenTheFitOrAnOutputFails) {
     write_curve(curve_csv(model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 40)));
     const ProgramRun unwritable =
         run_fit_program(directory, "-o no-such-dir/fitted.txt --chart fit.svg probe.txt curve.csv");
-    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.status, 3);
     EXPECT_EQ(unwritable.standard_error,
               "temp1d-fit: no-such-dir/fitted.txt: cannot be written: No such file or directory\n");
     EXPECT_EQ(read_file(directory / "fit.svg"), "old chart\n");

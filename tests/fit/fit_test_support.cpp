@@ -1,6 +1,15 @@
 #include "fit_test_support.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/file_contents.h"
+#include "support/scratch_folder.h"
 
 using namespace model;
 using namespace fit;
@@ -62,4 +71,87 @@ std::string probe_parameter_file(double coefficient, double run_length) {
                   "%.17g %.17g duration of phase 1 and phase 2, s\r\n",
                   coefficient, run_length / 2.0, run_length / 2.0);
     return text;
+}
+
+StartedFit start_fit(const fs::path& directory, const std::vector<std::string>& arguments, int output_fd) {
+    StartedFit started;
+    started.capture = make_scratch_directory("fit-capture");
+    const std::string out = (started.capture / "stdout").string();
+    const std::string err = (started.capture / "stderr").string();
+    std::vector<std::string> words{TEMP1D_FIT_BINARY};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const std::string folder = directory.string();
+    started.pid = ::fork();
+    if (started.pid == 0) {
+        // Only calls that are safe after fork.
+        const int error_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int standard_fd = output_fd >= 0 ? output_fd : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (error_fd < 0 || standard_fd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
+        ::dup2(standard_fd, 1);
+        ::dup2(error_fd, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return started;
+}
+
+ProgramRun finish_fit(StartedFit& started) {
+    int raw = 0;
+    while (::waitpid(started.pid, &raw, 0) < 0 && errno == EINTR) {}
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.standard_output = read_file(started.capture / "stdout").value_or("");
+    run.standard_error = read_file(started.capture / "stderr").value_or("");
+    remove_scratch_directory(started.capture);
+    return run;
+}
+
+namespace {
+
+// The line of /proc/PID/status that starts with `key`, without the key.
+std::string status_field(pid_t pid, const std::string& key) {
+    const std::string status = read_file("/proc/" + std::to_string(pid) + "/status").value_or("");
+    const std::size_t at = status.find("\n" + key);
+    if (at == std::string::npos) return {};
+    const std::size_t begin = at + 1 + key.size();
+    return status.substr(begin, status.find('\n', begin) - begin);
+}
+
+bool handlers_installed(pid_t pid) {
+    const std::string comm = read_file("/proc/" + std::to_string(pid) + "/comm").value_or("");
+    if (comm != "temp1d-fit\n") return false;
+    const unsigned long long caught = std::strtoull(status_field(pid, "SigCgt:\t").c_str(), nullptr, 16);
+    const unsigned long long wanted = (1ULL << (SIGINT - 1)) | (1ULL << (SIGTERM - 1)) | (1ULL << (SIGHUP - 1));
+    return (caught & wanted) == wanted;
+}
+
+template <typename Condition>
+bool wait_for(Condition condition) {
+    for (int attempt = 0; attempt < 60000; ++attempt) {
+        if (condition()) return true;
+        ::usleep(1000);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool wait_until_blocked(pid_t pid) {
+    return wait_for([pid] { return handlers_installed(pid) && status_field(pid, "State:\t").rfind("S", 0) == 0; });
+}
+
+bool wait_until_closed(pid_t pid, const fs::path& path) {
+    return wait_for([pid, &path] {
+        if (!handlers_installed(pid)) return false;
+        std::error_code error;
+        const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+        for (const auto& entry : fs::directory_iterator(fds, error)) {
+            std::error_code ignored;
+            if (fs::read_symlink(entry.path(), ignored) == path) return false;
+        }
+        return !error;
+    });
 }

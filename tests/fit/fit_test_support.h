@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 #include "fit/coefficient_search.h"
 #include "support/program_runner.h"
@@ -26,3 +28,26 @@ ProgramRun run_fit_program(const std::filesystem::path& directory, const std::st
 
 // The probe's parameter file text (CRLF line ends, comments after values).
 std::string probe_parameter_file(double coefficient, double run_length);
+
+// A run of temp1d-fit started in the background, for tests that act while
+// it runs: its standard output goes to `output_fd` when that is not -1,
+// else to a capture file, and its standard error to a capture file.
+struct StartedFit {
+    pid_t pid = -1;
+    std::filesystem::path capture;  // folder of the capture files
+};
+StartedFit start_fit(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
+                     int output_fd = -1);
+
+// Waits for the end of a started run and collects what it left.
+ProgramRun finish_fit(StartedFit& started);
+
+// Waits until the started program is temp1d-fit itself (no longer the
+// forked test), has its handlers for INT, TERM and HUP in place and sleeps
+// in a blocking call.  False when that does not happen within a minute.
+bool wait_until_blocked(pid_t pid);
+
+// Waits until the started program, which has opened `path` (a canonical
+// path), no longer has it open: it has read that input to its end.  False
+// when that does not happen within a minute.
+bool wait_until_closed(pid_t pid, const std::filesystem::path& path);
