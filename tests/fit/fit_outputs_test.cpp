@@ -235,6 +235,13 @@ TEST_F(FitOutputs, VersionAndTheEndOfTheOptions) {
 // the end by that signal.
 class FitInterrupted : public FitOutputs {
 protected:
+    // A run that never reached the expected state is ended, so that no
+    // process outlives the test.
+    static void stop(StartedFit& started) {
+        ::kill(started.pid, SIGKILL);
+        finish_fit(started);
+    }
+
     void expect_interrupted(StartedFit& started, int signal) {
         ASSERT_EQ(::kill(started.pid, signal), 0);
         const ProgramRun run = finish_fit(started);
@@ -257,7 +264,10 @@ TEST_F(FitInterrupted, WhileWaitingForAnInputOrComputingEachSignalEndsTheFitAndL
     std::vector<std::string> arguments = outputs;
     arguments.insert(arguments.end(), {"params.fifo", "curve.csv"});
     StartedFit waiting = start_fit(directory, arguments);
-    ASSERT_TRUE(wait_until_blocked(waiting.pid));
+    if (!wait_until_blocked(waiting.pid)) {
+        stop(waiting);
+        FAIL() << "the fit never waited for its parameter file with its handlers in place";
+    }
     expect_interrupted(waiting, SIGINT);
 
     // A curve that is a named pipe whose writer stays but writes no more:
@@ -269,7 +279,11 @@ TEST_F(FitInterrupted, WhileWaitingForAnInputOrComputingEachSignalEndsTheFitAndL
     arguments = outputs;
     arguments.insert(arguments.end(), {"probe.txt", "curve.fifo"});
     StartedFit reading = start_fit(directory, arguments);
-    ASSERT_TRUE(wait_until_blocked(reading.pid));
+    if (!wait_until_blocked(reading.pid)) {
+        ::close(writer);
+        stop(reading);
+        FAIL() << "the fit never waited for its curve with its handlers in place";
+    }
     expect_interrupted(reading, SIGHUP);
     ::close(writer);
 
@@ -280,12 +294,24 @@ TEST_F(FitInterrupted, WhileWaitingForAnInputOrComputingEachSignalEndsTheFitAndL
     arguments.insert(arguments.end(), {"long.txt", "curve.fifo"});
     StartedFit computing = start_fit(directory, arguments);
     const fs::path fifo = fs::canonical(directory / "curve.fifo");
-    const int feeder = ::open(fifo.c_str(), O_WRONLY);  // returns once the fit has opened it
-    ASSERT_GE(feeder, 0);
+    // Opening for writing without blocking succeeds once the fit has the
+    // pipe open for reading.
+    int feeder = -1;
+    for (int attempt = 0; attempt < 60000 && feeder < 0; ++attempt) {
+        feeder = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (feeder < 0) ::usleep(1000);
+    }
+    if (feeder < 0) {
+        stop(computing);
+        FAIL() << "the fit never opened its curve";
+    }
     const std::string curve = "1,800\n2,790\n78000,40\n";
     ASSERT_EQ(::write(feeder, curve.data(), curve.size()), static_cast<ssize_t>(curve.size()));
     ::close(feeder);
-    ASSERT_TRUE(wait_until_closed(computing.pid, fifo));
+    if (!wait_until_closed(computing.pid, fifo)) {
+        stop(computing);
+        FAIL() << "the fit never finished reading its curve with its handlers in place";
+    }
     expect_interrupted(computing, SIGTERM);
     EXPECT_EQ(directory_listing(directory),
               (std::vector<std::string>{"curve.csv", "curve.fifo", "fit.svg", "fitted.txt", "long.txt", "params.fifo",
