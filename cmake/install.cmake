@@ -14,12 +14,17 @@ include(GNUInstallDirs)
 # One version everywhere: the project version is what `temp1d --version`
 # shows and what the CMake package declares; the manual pages must name the
 # same one.
-foreach(manual_page temp1d.1 temp1d-plot.1)
+foreach(manual_page temp1d.1 temp1d-plot.1 temp1d-fit.1)
   file(STRINGS ${PROJECT_SOURCE_DIR}/docs/${manual_page} title_line REGEX "^\\.TH ")
   if(NOT title_line MATCHES "\"temp1d ${PROJECT_VERSION}\"")
     message(FATAL_ERROR "docs/${manual_page} names another version than the project's ${PROJECT_VERSION}: ${title_line}")
   endif()
 endforeach()
+# "temp1d-plot --version" shows the version written in the script.
+file(STRINGS ${PROJECT_SOURCE_DIR}/tools/temp1d-plot version_line REGEX "^version=")
+if(NOT version_line STREQUAL "version=${PROJECT_VERSION}")
+  message(FATAL_ERROR "tools/temp1d-plot names another version than the project's ${PROJECT_VERSION}: ${version_line}")
+endif()
 include(CMakePackageConfigHelpers)
 
 set(TEMP1D_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/temp1d

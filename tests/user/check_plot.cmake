@@ -1,10 +1,11 @@
 # The chart tool: well-formed SVG with the three curves, labelled axes and
 # the phases; gaps where a field holds no number; the forms a duration can
 # take on line 10 of a parameter file; and its failures.
-#   cmake -DTOOL=... -DPROGRAM=... -DXMLLINT=... -DSOURCE_DIR=... -DDATA_DIR=... -DSCRATCH_DIR=... -P check_plot.cmake
+#   cmake -DTOOL=... -DPROGRAM=... -DXMLLINT=... -DSOURCE_DIR=... -DDATA_DIR=... -DSCRATCH_DIR=... -DVERSION=...
+#         -P check_plot.cmake
 # PROGRAM is the temp1d whose --check report gives the tool the phases.
 
-foreach(variable TOOL PROGRAM XMLLINT SOURCE_DIR DATA_DIR SCRATCH_DIR)
+foreach(variable TOOL PROGRAM XMLLINT SOURCE_DIR DATA_DIR SCRATCH_DIR VERSION)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "check_plot.cmake needs -D${variable}=...")
   endif()
@@ -243,19 +244,138 @@ if(NOT status EQUAL 2 OR NOT tool_error MATCHES "usage: temp1d-plot" OR NOT tool
   fail("no arguments: status ${status}, ${tool_error}")
 endif()
 run_tool(missing.txt missing.svg)
-if(NOT status EQUAL 1 OR NOT tool_error MATCHES "cannot read the result file missing.txt")
+if(NOT status EQUAL 2 OR NOT tool_error STREQUAL "temp1d-plot: cannot read the result file missing.txt\n")
   fail("missing result file: status ${status}, ${tool_error}")
 endif()
 if(EXISTS ${SCRATCH_DIR}/missing.svg)
   fail("a chart was written for a missing result file")
 endif()
 run_tool(${example}/temperat.txt param-missing.svg missing-parameters.txt)
-if(NOT status EQUAL 1 OR NOT tool_error MATCHES "cannot read the parameter file")
+if(NOT status EQUAL 2 OR NOT tool_error STREQUAL "temp1d-plot: cannot read the parameter file missing-parameters.txt\n")
   fail("missing parameter file: status ${status}, ${tool_error}")
 endif()
 run_tool(${example}/temperat.txt no-such-directory/chart.svg)
-if(status EQUAL 0 OR NOT tool_error MATCHES "could not write the chart")
+if(NOT status EQUAL 3 OR NOT tool_error MATCHES "^temp1d-plot: could not write the chart no-such-directory/chart.svg")
   fail("unwritable chart: status ${status}, ${tool_error}")
+endif()
+
+# --- Version and the end of the options.
+run_tool(--version)
+if(NOT status EQUAL 0 OR NOT tool_output STREQUAL "temp1d-plot ${VERSION}\n")
+  fail("--version: status ${status}, ${tool_output}")
+endif()
+file(COPY_FILE ${DATA_DIR}/gaps-temperat.txt ${SCRATCH_DIR}/-dash.txt)
+run_tool(-dash.txt dash.svg)
+if(NOT status EQUAL 2 OR NOT tool_error MATCHES "^temp1d-plot: unknown option -dash.txt\n")
+  fail("an option that is not one: status ${status}, ${tool_error}")
+endif()
+run_tool(-- -dash.txt dash.svg)
+if(NOT status EQUAL 0)
+  fail("a result file after --: status ${status}, ${tool_error}")
+endif()
+read_chart(${SCRATCH_DIR}/dash.svg)
+
+# --- Targets and inputs the tool refuses: one line, status 2, and every file
+# as it was.  The inputs of a run in a folder of its own; each case is the
+# result file, the chart, the expected message (a pattern: "." stands for
+# the semicolon, which would split the case) and the parameter file.
+set(run_dir ${SCRATCH_DIR}/refusals)
+file(MAKE_DIRECTORY ${run_dir})
+file(COPY_FILE ${example}/temperat.txt ${run_dir}/temperat.txt)
+file(COPY_FILE ${example}/DataInpTemp1d.txt ${run_dir}/DataInpTemp1d.txt)
+file(WRITE ${run_dir}/notes.svg "<svg>drawn by hand</svg>\n")
+file(WRITE ${run_dir}/victim.txt "not to be replaced\n")
+file(CREATE_LINK victim.txt ${run_dir}/link.svg SYMBOLIC)
+file(CREATE_LINK ${run_dir}/temperat.txt ${run_dir}/hard.svg)
+file(MAKE_DIRECTORY ${run_dir}/sub)
+file(MAKE_DIRECTORY ${run_dir}/folder.svg)
+# A named pipe stands for a device: a tool that wrote into it and removed it
+# on the failure would remove the machine's device the same way.
+execute_process(COMMAND mkfifo ${run_dir}/pipe.svg)
+function(run_in_folder)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TEMP1D=${PROGRAM} ${TOOL} ${ARGN}
+                  WORKING_DIRECTORY ${run_dir} TIMEOUT 60
+                  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(status "${result}" PARENT_SCOPE)
+  set(tool_output "${out}" PARENT_SCOPE)
+  set(tool_error "${err}" PARENT_SCOPE)
+endfunction()
+function(folder_state variable)
+  file(GLOB entries LIST_DIRECTORIES true RELATIVE ${run_dir} ${run_dir}/* ${run_dir}/.*)
+  list(SORT entries)
+  set(state "${entries}")
+  foreach(name temperat.txt DataInpTemp1d.txt notes.svg victim.txt)
+    file(SHA256 ${run_dir}/${name} hash)
+    string(APPEND state ";${name}=${hash}")
+  endforeach()
+  set(${variable} "${state}" PARENT_SCOPE)
+endfunction()
+foreach(case
+    "temperat.txt|DataInpTemp1d.txt|DataInpTemp1d.txt exists and is not a chart of temp1d-plot"
+    "DataInpTemp1d.txt|temperat.txt|DataInpTemp1d.txt is not a temp1d result file"
+    "temperat.txt|temperat.txt|temperat.txt is the result file temperat.txt. a chart never replaces an input"
+    "temperat.txt|hard.svg|hard.svg is the result file temperat.txt"
+    "temperat.txt|./sub/../DataInpTemp1d.txt|is the parameter file DataInpTemp1d.txt. a chart never replaces an input|DataInpTemp1d.txt"
+    "temperat.txt|notes.svg|notes.svg exists and is not a chart of temp1d-plot. not replaced"
+    "temperat.txt|link.svg|link.svg is a symbolic link"
+    "temperat.txt|folder.svg|folder.svg is not a regular file"
+    "temperat.txt|pipe.svg|pipe.svg is not a regular file")
+  string(REPLACE "|" ";" parts "${case}")
+  list(GET parts 0 first)
+  list(GET parts 1 second)
+  list(GET parts 2 wanted)
+  list(LENGTH parts fields)
+  set(third "")
+  if(fields EQUAL 4)
+    list(GET parts 3 third)
+  endif()
+  folder_state(before)
+  run_in_folder(${first} ${second} ${third})
+  folder_state(after)
+  string(REGEX MATCHALL "\n" line_ends "${tool_error}")
+  list(LENGTH line_ends lines)
+  if(NOT status EQUAL 2 OR NOT lines EQUAL 1 OR NOT tool_error MATCHES "^temp1d-plot: .*${wanted}")
+    fail("temp1d-plot ${first} ${second}: status ${status}, ${tool_error}")
+  endif()
+  if(NOT before STREQUAL after)
+    fail("temp1d-plot ${first} ${second} changed the folder:\n${before}\n${after}")
+  endif()
+endforeach()
+
+# A chart the tool drew is replaced, through a temporary file that is
+# renamed; a chart that cannot be written leaves the old one whole and
+# nothing else (a file size limit stops the writing).
+run_in_folder(temperat.txt chart.svg)
+read_chart(${run_dir}/chart.svg)
+expect_in("${chart}" "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- chart drawn by temp1d-plot -->\n" "marker")
+run_in_folder(temperat.txt chart.svg DataInpTemp1d.txt)
+if(NOT status EQUAL 0)
+  fail("replacing a chart: status ${status}, ${tool_error}")
+endif()
+file(SHA256 ${run_dir}/chart.svg chart_before)
+folder_state(before)
+execute_process(COMMAND sh -c "ulimit -f 1; exec \"$0\" \"$@\"" ${TOOL} temperat.txt chart.svg
+                WORKING_DIRECTORY ${run_dir} TIMEOUT 60 RESULT_VARIABLE status ERROR_VARIABLE tool_error)
+folder_state(after)
+file(SHA256 ${run_dir}/chart.svg chart_after)
+if(NOT status EQUAL 3 OR NOT tool_error STREQUAL "temp1d-plot: could not write the chart chart.svg\n")
+  fail("a chart over the file size limit: status ${status}, ${tool_error}")
+endif()
+if(NOT chart_before STREQUAL chart_after OR NOT before STREQUAL after)
+  fail("a chart that could not be written changed the folder:\n${before}\n${after}")
+endif()
+execute_process(COMMAND sh -c "exec \"$0\" \"$@\" >/dev/full" ${TOOL} temperat.txt -
+                WORKING_DIRECTORY ${run_dir} TIMEOUT 60 RESULT_VARIABLE status ERROR_VARIABLE tool_error)
+if(NOT status EQUAL 3 OR NOT tool_error STREQUAL "temp1d-plot: could not write the chart to standard output\n")
+  fail("a chart on a full standard output: status ${status}, ${tool_error}")
+endif()
+
+# --- INT, TERM and HUP while the tool waits for temp1d.
+execute_process(COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/plot_signals.sh ${TOOL} ${example}/temperat.txt
+                        ${example}/DataInpTemp1d.txt ${SCRATCH_DIR}/signals
+                TIMEOUT 600 RESULT_VARIABLE status OUTPUT_VARIABLE signal_report ERROR_VARIABLE signal_errors)
+if(NOT status EQUAL 0)
+  fail("signals: status ${status}\n${signal_report}${signal_errors}")
 endif()
 
 file(REMOVE_RECURSE ${SCRATCH_DIR})
