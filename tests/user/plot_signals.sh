@@ -4,7 +4,8 @@
 # file or folder, and the chart it was to replace stays as it was.
 #   plot_signals.sh TOOL RESULT_FILE PARAMETER_FILE SCRATCH_DIR
 # The moment is chosen from what the tool has done: the stand-in for temp1d
-# leaves a marker when the tool has started it, then waits.
+# leaves a marker with its process number when the tool has started it,
+# then waits.
 set -u
 tool=$1
 result=$2
@@ -18,7 +19,8 @@ cp "$result" temperat.txt
 cp "$parameters" DataInpTemp1d.txt
 cat >stand-in <<'END'
 #!/bin/sh
-: >"$PLOT_TEST_MARKER"
+echo $$ >"$PLOT_TEST_MARKER.new"
+mv "$PLOT_TEST_MARKER.new" "$PLOT_TEST_MARKER"
 exec sleep 1000
 END
 chmod +x stand-in
@@ -47,6 +49,7 @@ for signal in INT TERM HUP; do
         waited=$((waited + 1))
     done
     [ -e started ] || fail "SIG$signal: the tool never started temp1d"
+    stand_in=$(cat started 2>/dev/null)
     kill -s "$signal" "$pid"
     # A tool that does not end (a trap that waits for its child) fails the
     # test instead of holding it.
@@ -71,6 +74,10 @@ for signal in INT TERM HUP; do
     [ "$message" = "temp1d-plot: interrupted by SIG$signal; no chart written" ] ||
         fail "SIG$signal: standard error was: $message"
     [ "$(wc -l <err)" -eq 1 ] || fail "SIG$signal: not one line on standard error"
+    if [ -n "$stand_in" ] && kill -0 "$stand_in" 2>/dev/null; then
+        fail "SIG$signal: temp1d was left running"
+        kill "$stand_in"
+    fi
     cmp -s chart.svg before.svg || fail "SIG$signal: the chart was changed"
     leftovers=$(ls -A tmp)
     [ -z "$leftovers" ] || fail "SIG$signal: left in the temporary folder: $leftovers"
