@@ -318,7 +318,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     fit::install_interruption_handlers();
     Options options;
-    if (const int status = parse_options(argc, argv, options); status >= 0) return status;
+    if (const int status = parse_options(argc, argv, options); status >= 0) {
+        std::vector<fit::PendingOutput> none;
+        if (fit::interruption_signal() != 0) end_interrupted(none, false);
+        return status;
+    }
     try {
         return run_fit(options);
     } catch (const std::bad_alloc&) {
