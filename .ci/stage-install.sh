@@ -36,12 +36,15 @@ echo "-- installed files"
 expected=(
   bin/temp1d
   bin/temp1d-plot
+  bin/temp1d-fit
   share/man/man1/temp1d.1
   share/man/man1/temp1d-plot.1
+  share/man/man1/temp1d-fit.1
   share/doc/temp1d/user-guide.md
   share/doc/temp1d/check-json.md
   share/doc/temp1d/LICENSE
   include/numlib/numlib.h
+  include/textio/failure_report.h
   lib/libnumlib.a
   lib/libtextio.a
   lib/cmake/temp1d/temp1d-config.cmake
@@ -55,11 +58,11 @@ done
 for path in "${expected[@]}"; do
   [ -e "$prefix/$path" ] || { echo "missing after install: $path" >&2; exit 1; }
 done
-for program in temp1d temp1d-plot; do
+for program in temp1d temp1d-plot temp1d-fit; do
   [ -x "$prefix/bin/$program" ] || { echo "installed $program is not executable" >&2; exit 1; }
 done
 
-for page in temp1d.1 temp1d-plot.1; do
+for page in temp1d.1 temp1d-plot.1 temp1d-fit.1; do
   warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/$page" 2>&1)
   [ -z "$warnings" ] || { echo "manual page $page: $warnings" >&2; exit 1; }
 done
@@ -68,8 +71,12 @@ echo "-- one version: the program, the manual page and the package"
 version=$("$prefix/bin/temp1d" --version)
 package_version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' "$prefix/lib/cmake/temp1d/temp1d-config-version.cmake")
 [ "$version" = "temp1d $package_version" ] || { echo "--version says '$version', the package $package_version" >&2; exit 1; }
-grep -q "\"temp1d $package_version\"" "$prefix/share/man/man1/temp1d.1" \
-  || { echo "the manual page names another version than $package_version" >&2; exit 1; }
+for tool in temp1d temp1d-fit temp1d-plot; do
+  [ "$("$prefix/bin/$tool" --version)" = "$tool $package_version" ] \
+    || { echo "$tool --version does not say $package_version" >&2; exit 1; }
+  grep -q "\"temp1d $package_version\"" "$prefix/share/man/man1/$tool.1" \
+    || { echo "the manual page of $tool names another version than $package_version" >&2; exit 1; }
+done
 
 echo "-- the installed program on an installed example"
 run=$work/run
