@@ -41,16 +41,13 @@ std::string parse_row(std::string_view line, double& temperature, double& value)
 
 }  // namespace
 
-double table_value(const PropertyTable& t, double temperature) {
-    if (!(temperature > t.temperature.front())) return t.value.front();
-    if (temperature >= t.temperature.back()) return t.value.back();
-    std::size_t k = 1;
-    while (t.temperature[k] < temperature) ++k;
-    // temperature lies in (T[k-1], T[k]].
-    const double t0 = t.temperature[k - 1];
-    const double t1 = t.temperature[k];
-    const double share = (temperature - t0) / (t1 - t0);
-    return t.value[k - 1] + share * (t.value[k] - t.value[k - 1]);
+PropertyTable make_property_table(std::vector<double> temperature, std::vector<double> value) {
+    PropertyTable table{std::move(temperature), std::move(value), {}};
+    table.slope.assign(table.temperature.size(), 0.0);
+    for (std::size_t k = 1; k < table.temperature.size(); ++k) {
+        table.slope[k] = (table.value[k] - table.value[k - 1]) / (table.temperature[k] - table.temperature[k - 1]);
+    }
+    return table;
 }
 
 TableReading parse_property_table(std::string_view text) {
@@ -90,7 +87,9 @@ TableReading parse_property_table(std::string_view text) {
     if (reading.table.temperature.size() < 2) {
         reading.line = 0;
         reading.problem = "fewer than two rows";
+        return reading;
     }
+    reading.table = make_property_table(std::move(reading.table.temperature), std::move(reading.table.value));
     return reading;
 }
 

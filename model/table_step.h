@@ -17,6 +17,7 @@
 // step of the model is small enough that lagging costs nothing measurable.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "model/heat_model.h"
@@ -41,6 +42,28 @@ struct MaterialTables {
 // Whether any table is given (otherwise the compatible step applies).
 bool has_table(const MaterialTables& tables);
 
+// What a table step needs besides the tables, worked out once per run from
+// the mesh and the time step: per element, the conduction weight
+// G = (rg1 + rg2) / he, by which the conductivity multiplies the element's
+// conduction matrix [[1, -1], [-1, 1]], and the capacity weights A11, A12,
+// A22 = sum over the Gauss points of (shape products) * rg * he / dt, by
+// which the volumetric heat capacity multiplies the capacity matrix over dt.
+// The element matrix is then k G [[1, -1], [-1, 1]] + rho c A (plus twice
+// the surface term on element 50, which the two-point rule adds at each
+// point), and the load rho c A T_old (plus twice the surface load): the
+// operations of the compatible step regrouped so that a step needs no
+// division for its assembly.
+struct TableRun {
+    MaterialTables tables;
+    std::array<double, element_count + 1> conduction_weight{};
+    std::array<double, element_count + 1> capacity_11{};
+    std::array<double, element_count + 1> capacity_12{};
+    std::array<double, element_count + 1> capacity_22{};
+};
+
+// Prepares the table steps of a set-up model.
+TableRun prepare_table_run(const HeatModel& model, const MaterialTables& tables);
+
 // Solves of a step: 1 lags the properties by one step; 2 re-solves the step
 // with the properties at the mean of the old and the predicted temperatures
 // (kept for the measurement above).
@@ -49,11 +72,11 @@ inline constexpr int table_step_solves = 1;
 // One step of a set-up model with the tables; returns the step's record
 // (time at the start of the step), updates dTmax and advances the clock.
 // `solves` as table_step_solves.
-StepRecord take_table_step(HeatModel& model, const MaterialTables& tables, int solves = table_step_solves);
+StepRecord take_table_step(HeatModel& model, const TableRun& run, int solves = table_step_solves);
 
 // take_table_step for the steps first_step..last_step, records to
 // `result_file` (none when null); returns the steps taken.
-std::int64_t run_table_steps(HeatModel& model, const MaterialTables& tables, std::int64_t first_step,
-                             std::int64_t last_step, textio::Channel* result_file);
+std::int64_t run_table_steps(HeatModel& model, const TableRun& run, std::int64_t first_step, std::int64_t last_step,
+                             textio::Channel* result_file);
 
 }  // namespace model

@@ -45,12 +45,14 @@ std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progres
         }
         model::write_result_header(result_file);
         model::set_up_model(model, parameters);
+        const bool with_tables = model::has_table(tables);
+        const model::TableRun table_run = with_tables ? model::prepare_table_run(model, tables) : model::TableRun{};
         if (progress_wanted) start_progress(parameters);
         for (std::int64_t step = 1; step <= step_count;) {
             textio::stop_if_interrupted();
             const std::int64_t last = std::min(step_count, step - 1 + steps_until_next_look());
-            steps_done += model::has_table(tables) ? model::run_table_steps(model, tables, step, last, &result_file)
-                                                   : model::run_steps(model, step, last, &result_file);
+            steps_done += with_tables ? model::run_table_steps(model, table_run, step, last, &result_file)
+                                      : model::run_steps(model, step, last, &result_file);
             show_progress(last);
             step = last + 1;
         }

@@ -305,3 +305,62 @@ TEST_F(ProgramFailures, ResultFileThatIsTheParameterFileIsRefusedAndBothStay) {
 }
 
 }  // namespace
+
+namespace {
+
+class TableRuns : public ScratchFolder {};
+
+TEST_F(TableRuns, BadTablesAreOneLineWithStatusSevenAndTouchNoFile) {
+    write_file(param(), plain_parameters);
+    write_file(result(), "old results\r\n");
+    const struct {
+        const char* table;  // nullptr: the file is missing
+        const char* report;
+    } cases[] = {
+        {"20,6000\n", "h.csv: fewer than two rows"},
+        {"T,h\n20,6000\n10,350\n", "h.csv: line 3: the temperatures do not increase"},
+        {"20,6000\n500,abc\n", "h.csv: line 2: the value is not a number"},
+        {"20,6000\n500,0\n", "h.csv: line 2: the value is not positive"},
+        {"20,6000\n500,-1\n", "h.csv: line 2: the value is not positive"},
+        {nullptr, "h.csv: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.report);
+        fs::remove(directory / "h.csv");
+        if (c.table != nullptr) write_file(directory / "h.csv", c.table);
+        for (const char* option : {"--coefficient-table", "--conductivity-table", "--specific-heat-table"}) {
+            const ProgramRun run = run_program_with(directory, std::string(option) + " h.csv");
+            EXPECT_EQ(run.status, 7) << option;
+            EXPECT_EQ(run.standard_error, std::string("temp1d: ") + c.report + "\r\n") << option;
+            EXPECT_EQ(read_file(result()), "old results\r\n");
+            EXPECT_EQ(read_file(param()), plain_parameters);
+        }
+    }
+}
+
+TEST_F(TableRuns, TablesChangeTheRunButNotTheLayoutAndConstantTablesMatchTheFile) {
+    // The shipped steel quench: 5000 on line 4 is an effective 10000.
+    fs::copy_file(fs::path(TEMP1D_SOURCE_DIR) / "examples/steel-bar-water-quench/DataInpTemp1d.txt", param());
+    ASSERT_EQ(run_program(directory).status, 0);
+    const std::string compatible = read_file(result()).value();
+
+    // Tables that hold the file's own values give the same records.
+    write_file(directory / "h.csv", "temperature,h\n0,10000\n1000,10000\n");
+    const ProgramRun same = run_program_with(directory, "--coefficient-table h.csv");
+    EXPECT_EQ(same.status, 0) << same.standard_error;
+    EXPECT_EQ(read_file(result()), compatible);
+
+    // A boiling curve gives another run in the same layout: as many lines,
+    // each as long, the same heading and closing rule.
+    write_file(directory / "h.csv", "20,6000\n490,6000\n510,350\n900,350\n");
+    write_file(directory / "k.csv", "20,45\n900,25\n");
+    const ProgramRun boiling = run_program_with(directory, "--coefficient-table h.csv --conductivity-table=k.csv");
+    EXPECT_EQ(boiling.status, 0) << boiling.standard_error;
+    const std::string tabled = read_file(result()).value();
+    EXPECT_NE(tabled, compatible);
+    EXPECT_EQ(tabled.size(), compatible.size());
+    EXPECT_EQ(tabled.substr(0, 88), compatible.substr(0, 88));
+    EXPECT_EQ(std::count(tabled.begin(), tabled.end(), '\n'), std::count(compatible.begin(), compatible.end(), '\n'));
+}
+
+}  // namespace
