@@ -6,8 +6,8 @@
 // production time loop and once step by step.
 //
 // Zero pivots.  A singular system makes DLSLTR record a FATAL error, and a
-// FATAL error popped to the user level ends the process (exit status 0),
-// which would end the fuzzing.  The harness therefore runs the steps under a
+// FATAL error popped to the user level ends the process (status 4, the
+// library's stop), which would end the fuzzing.  The harness therefore runs the steps under a
 // stack level of its own: DLSLTR is then called from a library level, so the
 // library passes the error up to the harness's level instead of printing it
 // and stopping (the documented rule for routines called internally).  The
@@ -74,7 +74,7 @@ bool under_harness_level(Work work) {
     const int level = state.current_level;
     work();
     require(state.current_level == level, "the stack is unbalanced after a step");
-    const bool zero_pivot = state.error_type[level] == 4 && state.error_code[level] == 2;
+    const bool zero_pivot = state.error_type[level] == numlib::fatal && state.error_code[level] == 2;
     require(zero_pivot || state.error_type[level] == 0, "a step recorded an unexpected error");
     E1MES(0, 0, "");  // discard the error and its pending report
     E1POP(harness_name);

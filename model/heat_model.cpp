@@ -1,12 +1,10 @@
 #include "model/heat_model.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "model/result_file.h"
 #include "numlib/numlib.h"
-#include "numlib/tridiagonal_elimination.h"
 #include "textio/file_channel.h"
 
 namespace model {
@@ -87,102 +85,107 @@ void set_up_model(HeatModel& m, const ParameterSet& parameters) {
     m.lower_diagonal = m.system_matrix_lower;
     m.main_diagonal = m.system_matrix_main;
     m.upper_diagonal = m.system_matrix_upper;
-    m.factor_kept = false;
-    m.factor_rejected = false;
-    m.next_load_ready = false;
+    m.solve_path = SolvePath::first_step;
     m.time = 0.0;
     m.dTmax = 0.0;
 }
 
-// The right-hand side (C / dt) T_old + bs, node by node: entry i is 0.0 plus
-// the share of element i-1 (its F2) plus the share of element i (its F1), in
-// that order, as the element-by-element assembly into a cleared array adds
-// them.  Used by the first step and whenever no elimination is kept; with a
-// kept elimination the next load vector is built during the substitution.
-static void build_load_vector(HeatModel& m, double ambient_temperature) {
+// The surface loads L of the medium around the cylinder at `time`: the
+// second phase's from the switch time on.  A NaN time or switch time keeps
+// the first phase's medium.
+static const double* surface_loads_at(const HeatModel& m, double time) {
     const ElementLoadWeights& w = m.load_weights;
-    const NodalArray& T = m.node_temperature;
+    return (time >= m.parameters.first_phase_duration) ? w.surface_load_2.data() : w.surface_load_1.data();
+}
+
+// Element e's load vector from the temperatures T1, T2 of its nodes: the
+// one per-element routine of both ways of building the load vector.
+static ElementLoad load_of_element(const ElementLoadWeights& w, int e, double T1, double T2, double dt,
+                                   const double* surface_load) {
+    const GaussRadii& radii = w.radius_at_points[e];
+    return element_load(T1, T2, w.capacity[e], radii.at_point_1, radii.at_point_2, dt, surface_load[e]);
+}
+
+// A node's entry of the load vector: 0.0 plus the share of the element
+// below it (its F2) plus the share of the element above it (its F1), in
+// that order, as the element-by-element assembly into a cleared array adds
+// them.
+static double nodal_load(double from_element_below, double from_element_above) {
+    return (0.0 + from_element_below) + from_element_above;
+}
+
+// The right-hand side (C / dt) T_old + bs from node_temperature, element by
+// element.  Used by the first step, to prepare the second, and by every step
+// that solves through DLSLTR; on the substituting path the next load vector
+// is built during the substitution instead.
+static void build_load_vector(HeatModel& m, const double* surface_load) {
+    const ElementLoadWeights& w = m.load_weights;
     const double dt = m.setup.time_step;
+    const NodalArray& T = m.node_temperature;
     NodalArray& f = m.right_hand_side;
-    {
-        const double q1 = point_1_load(T[1], T[2], w.capacity[1], w.radius_at_points[1].at_point_1);
-        const double q2 = point_2_load(T[1], T[2], w.capacity[1], w.radius_at_points[1].at_point_2);
-        f[1] = 0.0 + first_node_load(q1, q2, dt);
+    ElementLoad load = load_of_element(w, 1, T[1], T[2], dt, surface_load);
+    f[1] = 0.0 + load.first_node;
+    for (int e = 2; e <= element_count; ++e) {
+        const double from_below = load.second_node;
+        load = load_of_element(w, e, T[e], T[e + 1], dt, surface_load);
+        f[e] = nodal_load(from_below, load.first_node);
     }
-    for (int i = 2; i <= element_count; ++i) {
-        const int left = i - 1;  // element i-1 joins nodes i-1 and i
-        const double lq1 = point_1_load(T[i - 1], T[i], w.capacity[left], w.radius_at_points[left].at_point_1);
-        const double lq2 = point_2_load(T[i - 1], T[i], w.capacity[left], w.radius_at_points[left].at_point_2);
-        const double from_left = second_node_load(lq1, lq2, dt, ambient_temperature * w.surface_term[left]);
-        const double rq1 = point_1_load(T[i], T[i + 1], w.capacity[i], w.radius_at_points[i].at_point_1);
-        const double rq2 = point_2_load(T[i], T[i + 1], w.capacity[i], w.radius_at_points[i].at_point_2);
-        const double from_right = first_node_load(rq1, rq2, dt);
-        f[i] = (0.0 + from_left) + from_right;
-    }
-    {
-        constexpr int last = element_count;
-        const double q1 = point_1_load(T[last], T[last + 1], w.capacity[last], w.radius_at_points[last].at_point_1);
-        const double q2 = point_2_load(T[last], T[last + 1], w.capacity[last], w.radius_at_points[last].at_point_2);
-        f[node_count] = 0.0 + second_node_load(q1, q2, dt, ambient_temperature * w.surface_term[last]);
-    }
+    f[node_count] = 0.0 + load.second_node;
 }
 
-static bool same_bits(const NodalArray& a, const NodalArray& b) {
-    return std::memcmp(&a[1], &b[1], node_count * sizeof(double)) == 0;
-}
-
-// Solves with the assembled matrix through DLSLTR, which reports a zero
-// pivot (and, with the library's settings, ends the run there).  After the
-// first solve the elimination is worked out once more, by the code DLSLTF
-// runs but without a report of its own, and kept only when it met no
-// unusable pivot, when it is bit for bit what DLSLTR left in its arrays, and
-// when substituting this step's right-hand side through it (DLSLTS) gives
-// DLSLTR's solution bit for bit; otherwise every step keeps solving through
-// DLSLTR.
-static void solve_with_full_elimination(HeatModel& m) {
+// Solves right_hand_side with the assembled matrix through DLSLTR, which
+// reports a zero pivot (and, with the library's settings, ends the run
+// there).  Returns whether right_hand_side holds the solution.
+static bool solve_through_dlsltr(HeatModel& m) {
     m.lower_diagonal = m.system_matrix_lower;
     m.main_diagonal = m.system_matrix_main;
     m.upper_diagonal = m.system_matrix_upper;
-    const NodalArray load = m.right_hand_side;
-    DLSLTR(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.right_hand_side[1]);
-    if (m.factor_rejected) return;
+    return DLSLTR(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.right_hand_side[1]);
+}
 
-    NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
-    numlib::detail::shift_first_row(node_count, &lower[1], &main[1], &upper[1]);
-    const int failed_element = numlib::detail::eliminate(node_count, &lower[1], &main[1], &upper[1], nullptr,
-                                                         &m.elimination_multiplier[1], &m.row_interchanged[1]);
-    if (failed_element != 0) {
-        m.factor_rejected = true;
+// The first step's solve, and the choice of the path of every later step.
+// When DLSLTR solved the system, DLSLTF eliminates the same matrix once more
+// (with the same operations it cannot fail) and records the multipliers and
+// interchanges the substitution needs; its arrays are then what DLSLTR left
+// in them, and right_hand_side keeps DLSLTR's solution.
+//
+// The kept elimination is not compared with DLSLTR at run time.  DLSLTF and
+// DLSLTS give DLSLTR's bits by construction (all three run the row
+// operations of one shared header, and the library's tests compare them on
+// many random systems), and a comparison on this step's right-hand side
+// could not show it for the later ones: a load vector that is zero except
+// at node 51 never meets a multiplier on its way through the elimination, so
+// even a multiplier of the wrong sign would pass.
+static void solve_first_step(HeatModel& m) {
+    if (!solve_through_dlsltr(m)) {
+        m.solve_path = SolvePath::full_solve_only;
         return;
     }
-    NodalArray solution = load;
-    DLSLTS(node_count, &lower[1], &main[1], &upper[1], &m.elimination_multiplier[1], &m.row_interchanged[1],
-           &solution[1]);
-    if (same_bits(lower, m.lower_diagonal) && same_bits(main, m.main_diagonal) && same_bits(upper, m.upper_diagonal) &&
-        same_bits(solution, m.right_hand_side)) {
-        m.factor_kept = true;
-    } else {
-        m.factor_rejected = true;
-    }
+    m.lower_diagonal = m.system_matrix_lower;
+    m.main_diagonal = m.system_matrix_main;
+    m.upper_diagonal = m.system_matrix_upper;
+    DLSLTF(node_count, &m.lower_diagonal[1], &m.main_diagonal[1], &m.upper_diagonal[1], &m.elimination_multiplier[1],
+           &m.row_interchanged[1]);
+    m.solve_path = SolvePath::substituting;
 }
 
 // The substitution of a step through the kept elimination, with the next
-// step's load vector built on the way up.  The right-hand side's share of the
-// elimination comes first (DLSLTS's forward pass); then the back substitution
-// runs from node 51 to node 1, and as soon as both temperatures of an element
-// are final its load vector for the next step is worked out, so that its
-// divisions overlap the chain of the substitution.  Node i+1's load entry
-// (0.0 + F2 of element i) + F1 of element i+1 is complete once element i is
-// done, and goes into right_hand_side(i+1), whose eliminated value has
-// already been used.  The solution goes to node_temperature.
+// step's load vector built on the way up.  DLSLTE performs the right-hand
+// side's share of the elimination; then the back substitution runs from
+// node 51 to node 1 with the library's unknowns, and as soon as both
+// temperatures of an element are final its load vector for the next step is
+// worked out, so that its divisions overlap the chain of the substitution.
+// Node i+1's load entry (F2 of element i, F1 of element i+1) is complete
+// once element i is done, and goes into right_hand_side(i+1), whose
+// eliminated value has already been used.  The solution goes to
+// node_temperature.
 static void substitute_and_build_next_load(HeatModel& m, const double* surface_load) {
-    using namespace numlib::detail;
     constexpr int n = node_count;
     double* const b = &m.right_hand_side[1];
     const double* const s = &m.lower_diagonal[1];
     const double* const d = &m.main_diagonal[1];
     const double* const u = &m.upper_diagonal[1];
-    eliminate_right_hand_side(n, &m.elimination_multiplier[1], &m.row_interchanged[1], b);
+    DLSLTE(n, &m.elimination_multiplier[1], &m.row_interchanged[1], b);
 
     const ElementLoadWeights& w = m.load_weights;
     const double dt = m.setup.time_step;
@@ -190,27 +193,25 @@ static void substitute_and_build_next_load(HeatModel& m, const double* surface_l
     double* const next_load = m.right_hand_side.data();  // indexed by node
 
     // Nodes 51 and 50, then element 50.
-    double later = last_unknown(b[n - 1], s[n - 1]);
-    double latest = second_last_unknown(b[n - 2], d[n - 2], later, s[n - 2]);
+    double later = numlib::last_unknown(b[n - 1], s[n - 1]);
+    double latest = numlib::second_last_unknown(b[n - 2], d[n - 2], later, s[n - 2]);
     T[n] = later;
     T[n - 1] = latest;
-    const GaussRadii* const radii = w.radius_at_points.data();
-    ElementLoad load = element_load(latest, later, w.capacity[element_count], radii[element_count].at_point_1,
-                                    radii[element_count].at_point_2, dt, surface_load[element_count]);
+    ElementLoad load = load_of_element(w, element_count, latest, later, dt, surface_load);
     next_load[n] = 0.0 + load.second_node;
-    double first_node_share = load.first_node;  // F1 of the element above the current node
+    double from_above = load.first_node;  // F1 of the element above the current node
     for (int k = n - 3; k >= 0; --k) {
-        const double x = unknown(b[k], d[k], latest, u[k], later, s[k]);
+        const double x = numlib::unknown(b[k], d[k], latest, u[k], later, s[k]);
         T[k + 1] = x;
         // Element k+1 joins nodes k+1 (x) and k+2 (latest).
         const int e = k + 1;
-        load = element_load(x, latest, w.capacity[e], radii[e].at_point_1, radii[e].at_point_2, dt, surface_load[e]);
-        next_load[e + 1] = (0.0 + load.second_node) + first_node_share;
-        first_node_share = load.first_node;
+        load = load_of_element(w, e, x, latest, dt, surface_load);
+        next_load[e + 1] = nodal_load(load.second_node, from_above);
+        from_above = load.first_node;
         later = latest;
         latest = x;
     }
-    next_load[1] = 0.0 + first_node_share;
+    next_load[1] = 0.0 + from_above;
 }
 
 // One step of the implicit scheme:
@@ -219,33 +220,26 @@ static void substitute_and_build_next_load(HeatModel& m, const double* surface_l
 //
 // with C and K the capacity and conduction matrices of the two-point rule,
 // Ds the surface term 2S at node 51 and bs the surface load 2L there.  The
-// matrix is fixed for the run and already eliminated; a step builds the load
-// vector (C / dt) T_old + bs, substitutes it through the elimination and
-// records the result.  Once the elimination is kept, the load vector of the
-// next step is built during this step's substitution
-// (`next_load_ready`).
+// matrix is fixed for the run; a step builds the load vector
+// (C / dt) T_old + bs with the medium of the step's start, solves the system
+// as its SolvePath says and records the result.
 StepRecord take_time_step(HeatModel& m) {
-    const ParameterSet& p = m.parameters;
     const double dt = m.setup.time_step;
     const double next_time = dt + m.time;
 
-    if (!m.next_load_ready) {
-        // A NaN time or switch time keeps the first phase's medium.
-        const double ambient_temperature =
-            (m.time >= p.first_phase_duration) ? p.ambient_temperature_2 : p.ambient_temperature_1;
-        build_load_vector(m, ambient_temperature);
-    }
-    if (m.factor_kept) {
-        // The surface loads of the next step's medium (a NaN clock keeps the
-        // first phase's).
-        const ElementLoadWeights& w = m.load_weights;
-        const double* const next_surface_load =
-            (next_time >= p.first_phase_duration) ? w.surface_load_2.data() : w.surface_load_1.data();
-        substitute_and_build_next_load(m, next_surface_load);
-        m.next_load_ready = true;
-    } else {
-        solve_with_full_elimination(m);
-        m.node_temperature = m.right_hand_side;
+    switch (m.solve_path) {
+        case SolvePath::substituting: substitute_and_build_next_load(m, surface_loads_at(m, next_time)); break;
+        case SolvePath::first_step:
+            build_load_vector(m, surface_loads_at(m, m.time));
+            solve_first_step(m);
+            m.node_temperature = m.right_hand_side;
+            if (m.solve_path == SolvePath::substituting) build_load_vector(m, surface_loads_at(m, next_time));
+            break;
+        case SolvePath::full_solve_only:
+            build_load_vector(m, surface_loads_at(m, m.time));
+            solve_through_dlsltr(m);
+            m.node_temperature = m.right_hand_side;
+            break;
     }
 
     const double tc = m.node_temperature[1];

@@ -48,9 +48,24 @@ struct ModelSetup {
     double time_step = 0.0;
 };
 
-// The state of one run.  The system matrix (C / dt + K + Ds, see
-// take_time_step) is the same in every step: set_up_model assembles it into
-// `system_matrix_*`, the first step solves it with DLSLTR and keeps its
+// How a step solves its system.  The system matrix (C / dt + K + Ds, see
+// take_time_step) is the same in every step.
+enum class SolvePath : unsigned char {
+    // Nothing eliminated yet: the step builds its load vector, solves with
+    // DLSLTR (which reports a zero pivot) and, when that solve succeeded,
+    // keeps the elimination of the matrix for the later steps.
+    first_step,
+    // The elimination is kept and right_hand_side already holds this step's
+    // load vector: the step substitutes it through the elimination and
+    // builds the next step's load vector on the way.
+    substituting,
+    // The first solve met an unusable pivot: every step builds its load
+    // vector and solves through DLSLTR, which meets (and reports) it again.
+    full_solve_only,
+};
+
+// The state of one run.  set_up_model assembles the system matrix into
+// `system_matrix_*`; the first step solves it with DLSLTR and keeps its
 // elimination, and every later step only substitutes a new right-hand side.
 struct HeatModel {
     ParameterSet parameters;
@@ -59,7 +74,8 @@ struct HeatModel {
     NodalArray node_temperature{};
     NodalArray node_radius{};
     // The system of a step as the solver sees it; after a solve the matrix
-    // arrays hold the elimination of the system matrix as DLSLTR leaves it.
+    // arrays hold the elimination of the system matrix as DLSLTR (and
+    // DLSLTF) leave it.
     NodalArray lower_diagonal{};
     NodalArray main_diagonal{};
     NodalArray upper_diagonal{};
@@ -68,17 +84,11 @@ struct HeatModel {
     NodalArray system_matrix_lower{};
     NodalArray system_matrix_main{};
     NodalArray system_matrix_upper{};
-    // The rest of the elimination: multiplier and row interchange of each
-    // step, valid once `factor_kept` is set.  `factor_rejected` is set when
-    // the check of the kept elimination against DLSLTR failed; every step
-    // then solves through DLSLTR.
+    // The rest of the elimination as DLSLTF records it: multiplier and row
+    // interchange of each elimination step, valid on the substituting path.
     NodalArray elimination_multiplier{};
     std::array<int, node_count + 1> row_interchanged{};
-    bool factor_kept = false;
-    bool factor_rejected = false;
-    // Set when right_hand_side already holds the load vector of the next
-    // step (built by the previous step from the temperatures it computed).
-    bool next_load_ready = false;
+    SolvePath solve_path = SolvePath::first_step;
     double time = 0.0;
     double dTmax = 0.0;
 };
@@ -111,11 +121,11 @@ double effective_coefficient(const ParameterSet& parameters, double coefficient)
 // element load weights, the initial field and the clock.
 void set_up_model(HeatModel& model, const ParameterSet& parameters);
 
-// One time step: builds the load vector from the previous temperatures,
-// solves the system (the first step with DLSLTR, which also checks the
-// matrix for a zero pivot; later steps by substitution through the kept
-// elimination), takes the solution as the new temperatures, updates dTmax
-// and advances the clock.  Returns the values of the step's record (time at
+// One time step: builds the load vector from the previous temperatures (or
+// finds it built by the step before), solves the system (the first step with
+// DLSLTR, which also checks the matrix for a zero pivot; later steps by
+// substitution through the kept elimination, see SolvePath), takes the
+// solution as the new temperatures, updates dTmax and advances the clock.  Returns the values of the step's record (time at
 // the start of the step).
 StepRecord take_time_step(HeatModel& model);
 

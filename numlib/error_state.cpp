@@ -23,11 +23,12 @@ void initialise_error_state(ErrorState& state) {
     state.error_code[1] = 0;
     state.is_user_level[1] = true;
 
+    // Indexed by ErrorType, from note (1) to fatal_immediate (7).
     //                  type:  -  1  2  3  4  5  6  7
     state.print_flag = {0, 0, 0, 1, 1, 1, 1, 1};
     state.stop_flag = {0, 0, 0, 0, 1, 1, 0, 1};
-    state.type6_pending = 0;
-    state.type7_pending = 0;
+    state.warning_immediate_pending = 0;
+    state.fatal_immediate_pending = 0;
 
     state.message_length = 0;
     clear_parameter_list(state);

@@ -15,12 +15,14 @@
 #include <array>
 #include <string_view>
 
+#include "numlib/numlib.h"
+
 namespace numlib::detail {
 
 inline constexpr int routine_name_length = 32;
-inline constexpr int level_count = 51;  // levels 1..51; only 1..50 are reachable
-inline constexpr int stack_limit = 50;  // initial max_level
-inline constexpr int error_type_count = 7;
+inline constexpr int level_count = 51;                    // levels 1..51; only 1..50 are reachable
+inline constexpr int stack_limit = 50;                    // initial max_level
+inline constexpr int error_type_count = fatal_immediate;  // types 1..7
 inline constexpr int message_capacity = 1024;
 inline constexpr int parameter_list_capacity = 300;
 
@@ -38,8 +40,8 @@ struct ErrorState {
 
     std::array<int, error_type_count + 1> print_flag;  // indexed by error type 1..7
     std::array<int, error_type_count + 1> stop_flag;
-    int type6_pending;
-    int type7_pending;
+    int warning_immediate_pending;
+    int fatal_immediate_pending;
 
     std::array<char, message_capacity> message_text;
     int message_length;  // 0: no report pending
@@ -73,8 +75,9 @@ inline void clear_parameter_list(ErrorState& state) { state.parameter_list_end =
 RoutineName make_routine_name(std::string_view text);
 
 // The pending-stop query of a pop: the stop setting of the immediate error
-// types 6 and 7 that E1MES flagged since the last query (type 7 decides when
-// both were flagged); clears the flags it reads.
+// types warning_immediate and fatal_immediate that E1MES flagged since the
+// last query (fatal_immediate decides when both were flagged); clears the
+// flags it reads.
 int take_pending_stop(ErrorState& state);
 
 }  // namespace numlib::detail

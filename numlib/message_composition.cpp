@@ -148,12 +148,13 @@ void E1MES(const int& type, const int& code, std::string_view message_template) 
     }
 
     const int recorded = state.error_type[level];
-    if (recorded == 6) {
-        state.type6_pending = 1;
-    } else if (recorded == 7) {
-        state.type7_pending = 1;
+    if (recorded == warning_immediate) {
+        state.warning_immediate_pending = 1;
+    } else if (recorded == fatal_immediate) {
+        state.fatal_immediate_pending = 1;
     }
-    if (recorded >= 5 && recorded <= error_type_count && state.print_flag[recorded] == 1) {
+    // The immediate types are printed as they are recorded.
+    if (recorded >= terminal && recorded <= fatal_immediate && state.print_flag[recorded] == 1) {
         print_error_report();
     }
     clear_parameter_list(state);

@@ -5,19 +5,19 @@
 // their first element: element 1 of an array is index 0) and delivers its
 // results in its arguments.  A routine that can fail brackets its work
 // between E1PSH and E1POP with its own name and records a failure with
-// E1MES; DLSLTS, whose only failure is N <= 0, pushes its name only when it
-// fails, so that a good call runs without the push and pop.  Whether a
+// E1MES; DLSLTS and DLSLTE, whose only failure is N <= 0, push their names
+// only when they fail, so that a good call runs without the push and pop.  Whether a
 // failure is printed and whether it ends the program is decided by its error
-// type when the routine pops its name:
+// type (ErrorType below) when the routine pops its name:
 //
-//   type  word      printed                                  ends the program
-//   1     NOTE      never                                    never
-//   2     ALERT     never                                    never
-//   3     WARNING   at the pop of a routine called by USER   never
-//   4     FATAL     at the pop of a routine called by USER   at that pop
-//   5     TERMINAL  when recorded                            at the next pop
-//   6     WARNING   when recorded                            never
-//   7     FATAL     when recorded                            at the pop of a routine called by USER
+//   type  name               word      printed                                ends the program
+//   1     note               NOTE      never                                  never
+//   2     alert              ALERT     never                                  never
+//   3     warning            WARNING   at the pop of a routine called by USER never
+//   4     fatal              FATAL     at the pop of a routine called by USER at that pop
+//   5     terminal           TERMINAL  when recorded                          at the next pop
+//   6     warning_immediate  WARNING   when recorded                          never
+//   7     fatal_immediate    FATAL     when recorded                          at the pop of a routine called by USER
 //
 // Reports go to the message unit (UMACH slot 3, standard output unless
 // changed).  A stop of the library (the table above, an illegal error type,
@@ -37,6 +37,19 @@ namespace numlib {
 // ends with it.
 inline constexpr std::uint32_t library_stop_status = 4;
 
+// The error types of the table above, as E1MES takes them.  Types note to
+// fatal act when the routine that recorded one pops its name; terminal,
+// warning_immediate and fatal_immediate are printed as they are recorded.
+enum ErrorType : int {
+    note = 1,
+    alert = 2,
+    warning = 3,
+    fatal = 4,
+    terminal = 5,
+    warning_immediate = 6,
+    fatal_immediate = 7,
+};
+
 // Solves the tridiagonal system of order N in place by Gaussian elimination
 // with partial pivoting between the pivot row and the row below it.
 //   N        on entry: the order of the system; unchanged.
@@ -52,7 +65,10 @@ inline constexpr std::uint32_t library_stop_status = 4;
 // Failures: N <= 0 is a TERMINAL error (code 1, arrays untouched); a pivot
 // that is exactly zero (or NaN) is a FATAL error (code 2) naming its element,
 // and RHS then holds no solution.  Any nonzero finite pivot is accepted.
-void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS);
+// Returns whether RHS holds the solution: false after a failure that did not
+// end the program (a zero pivot met by a DLSLTR called below the user level,
+// whose error the table above passes to the caller's level).
+bool DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS);
 
 // DLSLTF and DLSLTS split DLSLTR in two for a matrix that is solved with many
 // right-hand sides: DLSLTF eliminates the matrix once and records what the
@@ -87,6 +103,37 @@ void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
 void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const double* SUPDIAG, const double* MULT,
             const int* IPVT, double* RHS);
 
+// DLSLTS in two parts, for a caller that does work of its own while the
+// unknowns come out of the back substitution one by one: DLSLTE performs the
+// right-hand side's share of the elimination, and the caller then works out
+// the unknowns from the last up with the three functions below, with the
+// factor as DLSLTF left it (s = SUBDIAG, d = DIAG, u = SUPDIAG, c the RHS as
+// DLSLTE left it, x the solution, all from index 0):
+//   x[N-1] = last_unknown(c[N-1], s[N-1])
+//   x[N-2] = second_last_unknown(c[N-2], d[N-2], x[N-1], s[N-2])
+//   x[k]   = unknown(c[k], d[k], x[k+1], u[k], x[k+2], s[k])  for k = N-3..0
+// which are the operations of DLSLTS and DLSLTR, in their order, so the
+// solution is bit for bit theirs.
+//   N        the order given to DLSLTF.
+//   MULT, IPVT
+//            as DLSLTF left them; unchanged.
+//   RHS      on entry: the right-hand side.  On return: its eliminated form c.
+// Failures: N <= 0 is a TERMINAL error (code 1) reported from DLSLTE, RHS
+// untouched.
+void DLSLTE(const int& N, const double* MULT, const int* IPVT, double* RHS);
+
+// The unknowns of the back substitution: x(n) = c(n) / s(n), a true division
+// (the last pivot is not inverted); x(n-1) = (c(n-1) - d(n-1) x(n)) s(n-1);
+// x(k) = ((c(k) - d(k) x(k+1)) - u(k) x(k+2)) s(k), the two subtractions in
+// this order.
+inline double last_unknown(double c, double last_pivot) { return c / last_pivot; }
+inline double second_last_unknown(double c, double d, double x_next, double pivot_reciprocal) {
+    return (c - d * x_next) * pivot_reciprocal;
+}
+inline double unknown(double c, double d, double x_next, double u, double x_after_next, double pivot_reciprocal) {
+    return ((c - d * x_next) - u * x_after_next) * pivot_reciprocal;
+}
+
 // Pushes `name` (cut to 32 characters) on the routine-name stack.  More than
 // 49 routines active above the user level is a TERMINAL error that ends the
 // program.
@@ -102,7 +149,10 @@ void E1POP(std::string_view name);
 // above) and `code` (negative keeps the current one) for the routine on top
 // of the stack, and composes `message_template` into the pending report:
 // placeholders "%(I1)".."%(I9)" and "%(L1)".."%(L9)" (either case) are
-// replaced by the values set with E1SETI and E1SETL since the last E1MES;
+// replaced by the values set with E1SETI and E1SETL since the last E1MES
+// (the lookup walks the stored entries one by one from the first, and the
+// first entry with the placeholder's letter and number wins; a text value
+// that contains something like "*I1*" is never taken for an entry);
 // "%/" forces a line break in the printed report.  Types 5 to 7 are printed
 // at once.  Type 0 or code 0 discards a pending report.  An illegal type
 // (below -1 or above 7) prints a report and ends the program.  Called before
@@ -135,6 +185,7 @@ void UMACH(const int& N, int& unit);
 
 // The public routines are also known by their plain names, as client code
 // calls them.
+using numlib::DLSLTE;
 using numlib::DLSLTF;
 using numlib::DLSLTR;
 using numlib::DLSLTS;

@@ -25,13 +25,15 @@ bool names_match(std::string_view name, const RoutineName& stored) {
 
 // Acts on error `type` (1..7) recorded for `level`, the level being popped.
 void act_on_popped_error(ErrorState& state, int level, int type) {
-    if (type >= 2) {
+    if (type != note) {
         // Everything but a note is passed to the caller's level.
         state.error_type[level - 1] = type;
         state.error_code[level - 1] = state.error_code[level];
     }
     const bool called_from_user = state.is_user_level[level - 1];
-    if (type <= 4) {
+    if (type <= fatal) {
+        // note, alert, warning and fatal act at this pop, and only when the
+        // routine was called by the user.
         if (state.print_flag[type] == 1 && called_from_user) {
             print_error_report();
         }
@@ -44,8 +46,8 @@ void act_on_popped_error(ErrorState& state, int level, int type) {
         // Writes nothing when the report was printed as the error was recorded.
         print_error_report();
     }
-    if (type == 5) {
-        if (state.stop_flag[5] == 1) {
+    if (type == terminal) {
+        if (state.stop_flag[terminal] == 1) {
             textio::stop_program(library_stop_status);
         }
     } else if (called_from_user && take_pending_stop(state) != 0) {
@@ -57,13 +59,13 @@ void act_on_popped_error(ErrorState& state, int level, int type) {
 
 int take_pending_stop(ErrorState& state) {
     int stop = 0;
-    if (state.type6_pending > 0) {
-        stop = state.stop_flag[6];
-        state.type6_pending = 0;
+    if (state.warning_immediate_pending > 0) {
+        stop = state.stop_flag[warning_immediate];
+        state.warning_immediate_pending = 0;
     }
-    if (state.type7_pending > 0) {
-        stop = state.stop_flag[7];
-        state.type7_pending = 0;
+    if (state.fatal_immediate_pending > 0) {
+        stop = state.stop_flag[fatal_immediate];
+        state.fatal_immediate_pending = 0;
     }
     return stop;
 }
@@ -80,7 +82,7 @@ void E1PSH(std::string_view name) {
         // Recorded against the routine that tried to push; TERMINAL errors
         // are printed as they are recorded.
         E1SETI(1, state.max_level);
-        E1MES(5, 1, "Error condition in E1PSH.  Push would cause stack level to exceed %(I1). ");
+        E1MES(terminal, 1, "Error condition in E1PSH.  Push would cause stack level to exceed %(I1). ");
         textio::stop_program(library_stop_status);
     }
     const int level = ++state.current_level;
@@ -96,14 +98,14 @@ void E1POP(std::string_view name) {
         // Pushed so that the report names the failing operation.
         E1PSH("E1POP");
         E1SETL(1, name);
-        E1MES(5, 1, "Error condition in E1POP.  Cannot pop from %(L1) because stack is empty.");
+        E1MES(terminal, 1, "Error condition in E1POP.  Cannot pop from %(L1) because stack is empty.");
         textio::stop_program(library_stop_status);
     }
     if (!names_match(name, state.routine_name[level])) {
         const RoutineName& top = state.routine_name[level];
         E1SETL(1, name);
         E1SETL(2, std::string_view(top.data(), top.size()));
-        E1MES(5, 2, "Error condition in E1POP.  %(L1) does not match the name %(L2) in the stack.");
+        E1MES(terminal, 2, "Error condition in E1POP.  %(L1) does not match the name %(L2) in the stack.");
         textio::stop_program(library_stop_status);
     }
 

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <utility>
 
+#include "numlib/numlib.h"
+
 namespace numlib::detail {
 
 // The row with the strictly larger entry in the pivot column stays the
@@ -97,23 +99,11 @@ inline void eliminate_right_hand_side(int n, const double* multiplier, const int
     b[n - 1] = row_b;
 }
 
-// The unknowns of the back substitution, from the last row up: x(n) =
-// b(n) / s(n), a true division (the last pivot was not inverted);
-// x(n-1) = (b(n-1) - d(n-1) x(n)) s(n-1); x(k) = ((b(k) - d(k) x(k+1)) -
-// u(k) x(k+2)) s(k), the two subtractions in this order.
-inline double last_unknown(double b, double last_pivot) { return b / last_pivot; }
-inline double second_last_unknown(double b, double d, double x_next, double pivot_reciprocal) {
-    return (b - d * x_next) * pivot_reciprocal;
-}
-inline double unknown(double b, double d, double x_next, double u, double x_after_next, double pivot_reciprocal) {
-    return ((b - d * x_next) - u * x_after_next) * pivot_reciprocal;
-}
-
 // Back substitution through the upper factor left by `eliminate`: s[k] the
 // reciprocal of pivot k (k < n-1), s[n-1] the last pivot itself, d[k] and
 // u[k] row k of the factor in columns k+1 and k+2, b the eliminated
-// right-hand side, overwritten by the solution.  The last two solution
-// values stay in registers.
+// right-hand side, overwritten by the solution, with the unknowns of
+// numlib.h.  The last two solution values stay in registers.
 inline void back_substitute(int n, const double* s, const double* d, const double* u, double* b) {
     double later = last_unknown(b[n - 1], s[n - 1]);
     b[n - 1] = later;

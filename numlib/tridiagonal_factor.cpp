@@ -2,7 +2,8 @@
 // depends on the matrix alone (done once) and the part that depends on the
 // right-hand side (done for each right-hand side).  Both go through the row
 // operations of tridiagonal_elimination.h, which DLSLTR uses, so a solve by
-// the pair gives the bits DLSLTR gives for the same system.
+// the pair gives the bits DLSLTR gives for the same system.  DLSLTE is the
+// first half of DLSLTS on its own.
 #include "numlib/numlib.h"
 #include "numlib/tridiagonal_elimination.h"
 
@@ -13,7 +14,7 @@ namespace {
 // The order check of both routines: N <= 0 is a TERMINAL error.
 void report_bad_order(int n) {
     E1SETI(1, n);
-    E1MES(5, 1, "The number of equations must be positive while N = %(i1) is given.");
+    E1MES(terminal, 1, "The number of equations must be positive while N = %(i1) is given.");
 }
 
 }  // namespace
@@ -30,7 +31,7 @@ void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
     const int failed_element = detail::eliminate(n, SUBDIAG, DIAG, SUPDIAG, nullptr, MULT, IPVT);
     if (failed_element != 0) {
         E1SETI(1, failed_element);
-        E1MES(4, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
+        E1MES(fatal, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
     }
     E1POP("DLSLTF ");
 }
@@ -48,6 +49,18 @@ void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const doubl
     }
     detail::eliminate_right_hand_side(n, MULT, IPVT, RHS);
     detail::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
+}
+
+void DLSLTE(const int& N, const double* MULT, const int* IPVT, double* RHS) {
+    const int n = N;
+    if (n <= 0) {
+        // As in DLSLTS: the name is pushed for the report alone.
+        E1PSH("DLSLTE ");
+        report_bad_order(n);
+        E1POP("DLSLTE ");
+        return;
+    }
+    detail::eliminate_right_hand_side(n, MULT, IPVT, RHS);
 }
 
 }  // namespace numlib

@@ -7,14 +7,14 @@
 
 namespace numlib {
 
-void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS) {
+bool DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS) {
     E1PSH("DLSLTR ");
     const int n = N;
     if (n <= 0) {
         E1SETI(1, n);
-        E1MES(5, 1, "The number of equations must be positive while N = %(i1) is given.");
+        E1MES(terminal, 1, "The number of equations must be positive while N = %(i1) is given.");
         E1POP("DLSLTR ");
-        return;
+        return false;
     }
     detail::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
     const int failed_element = detail::eliminate(n, SUBDIAG, DIAG, SUPDIAG, RHS, nullptr, nullptr);
@@ -22,9 +22,10 @@ void DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
         detail::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
     } else {
         E1SETI(1, failed_element);
-        E1MES(4, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
+        E1MES(fatal, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
     }
     E1POP("DLSLTR ");
+    return failed_element == 0;
 }
 
 }  // namespace numlib

@@ -308,12 +308,13 @@ TEST(TimeStep, MatchesTheElementFormulasOnRandomWholeRuns) {
 }
 
 TEST(TimeStep, SolvesEveryStepThroughDlsltrWhenTheEliminationIsNotKept) {
-    // The path taken when the kept elimination failed its check against
-    // DLSLTR: every step assembles nothing new but solves the whole system.
+    // The path taken when the first solve met an unusable pivot, forced here
+    // on a good system: every step assembles nothing new but builds its load
+    // vector and solves the whole system through DLSLTR.
     const ParameterSet p = short_run(0.0, 0.03, -50.0, 80.0, -20.0, 200);
     HeatModel fast;
     set_up_model(fast, p);
-    fast.factor_rejected = true;
+    fast.solve_path = SolvePath::full_solve_only;
     HeatModel slow;
     set_up_model(slow, p);
     double time = 0.0, dTmax = 0.0;
@@ -321,7 +322,7 @@ TEST(TimeStep, SolvesEveryStepThroughDlsltrWhenTheEliminationIsNotKept) {
         const StepRecord r = take_time_step(fast);
         double expected[4];
         reference_step(slow, time, dTmax, expected);
-        ASSERT_FALSE(fast.factor_kept);
+        ASSERT_EQ(fast.solve_path, SolvePath::full_solve_only);
         ASSERT_TRUE(same_bits(r.tc, expected[1]) && same_bits(r.tpov, expected[2])) << "step " << k;
         for (int i = 1; i <= node_count; ++i) {
             ASSERT_TRUE(same_bits(fast.node_temperature[i], slow.node_temperature[i])) << "step " << k;
@@ -332,10 +333,9 @@ TEST(TimeStep, SolvesEveryStepThroughDlsltrWhenTheEliminationIsNotKept) {
 TEST(TimeStep, KeepsTheEliminationAfterTheFirstStep) {
     HeatModel m;
     set_up_model(m, short_run(0.0, 0.03, 20.0, 900.0, 20.0, 200));
-    EXPECT_FALSE(m.factor_kept);
+    EXPECT_EQ(m.solve_path, SolvePath::first_step);
     take_time_step(m);
-    EXPECT_TRUE(m.factor_kept);
-    EXPECT_FALSE(m.factor_rejected);
+    EXPECT_EQ(m.solve_path, SolvePath::substituting);
     // What DLSLTR left in its arrays: the reciprocal pivots and the last
     // pivot, which the kept elimination uses.
     NodalArray lower = m.system_matrix_lower, main = m.system_matrix_main, upper = m.system_matrix_upper;
@@ -362,8 +362,7 @@ TEST(TimeStep, KeepsNoEliminationFromAFailedSolve) {
         take_time_step(m);
         E1MES(0, 0, "");  // discards the recorded error
         E1POP("HEAT_MODEL_TEST");
-        EXPECT_FALSE(m.factor_kept) << "step " << k;
-        EXPECT_TRUE(m.factor_rejected) << "step " << k;
+        EXPECT_EQ(m.solve_path, SolvePath::full_solve_only) << "step " << k;
     }
 }
 
@@ -387,6 +386,38 @@ TEST(TimeStep, SwitchesTheMediumByTheRunningClock) {
     }
     EXPECT_EQ(m.time, 1.0999999999999999);
     EXPECT_GT(take_time_step(m).tpov, 0.0) << "the twelfth step uses the second medium";
+}
+
+TEST(TimeStep, AStepThatStartsAtTheSwitchTimeUsesTheSecondMedium) {
+    // Steps of exactly 0.125 s: 1.0 / 0.1333... + 1 = 8.5 gives 8 steps, and
+    // the clock hits the switch time exactly.  A switch at 0.125 falls on the
+    // second step, whose load vector the first step builds after its solve;
+    // a switch at 0.5 falls on the fifth, whose load vector the fourth step
+    // builds during its substitution.  Each step is also compared bit for bit
+    // with the plain transcription that assembles and solves every step.
+    for (const double switch_time : {0.125, 0.5}) {
+        SCOPED_TRACE(switch_time);
+        ParameterSet p = unit_example();
+        p.initial_temperature = 0.0;
+        p.ambient_temperature_1 = 0.0;
+        p.ambient_temperature_2 = 1000.0;
+        p.conductivity = 0.006;  // reference step 0.0008 / 0.006
+        p.first_phase_duration = switch_time;
+        p.second_phase_duration = 1.0 - switch_time;
+        HeatModel m;
+        set_up_model(m, p);
+        ASSERT_EQ(m.setup.step_count, 8);
+        ASSERT_EQ(m.setup.time_step, 0.125);
+        const int first_step_of_second_phase = static_cast<int>(switch_time / 0.125) + 1;
+        for (int k = 1; k < first_step_of_second_phase; ++k) {
+            const StepRecord r = take_time_step(m);
+            EXPECT_EQ(r.tpov, 0.0) << "step " << k << " starts at " << r.time;
+        }
+        EXPECT_EQ(m.solve_path, SolvePath::substituting);
+        EXPECT_EQ(m.time, switch_time);
+        EXPECT_GT(take_time_step(m).tpov, 0.0) << "the step that starts at the switch uses the second medium";
+        EXPECT_EQ(first_difference(p, 8), "");
+    }
 }
 
 TEST(TimeStep, NanClockKeepsTheFirstMediumAndNanDifferenceLeavesTheMaximum) {

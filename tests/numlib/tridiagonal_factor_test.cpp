@@ -121,8 +121,23 @@ TEST(TridiagonalOperationOrder, DlsltrMatchesThePlainEliminationBitForBit) {
     EXPECT_LT(interchanges, rows * 4 / 5);
 }
 
-// Solves `original` with DLSLTR and, through one factor, with DLSLTS for the
-// same and further right-hand sides; every array must agree bit for bit.
+// DLSLTS in its two public parts: DLSLTE, then the back substitution with
+// the unknowns of numlib.h as the header lays it out.
+void substitute_in_two_parts(const System& factor, const std::vector<double>& multiplier,
+                             const std::vector<int>& interchanged, std::vector<double>& x) {
+    const int n = static_cast<int>(x.size());
+    DLSLTE(n, multiplier.data(), interchanged.data(), x.data());
+    const double* s = factor.sub.data();
+    const double* d = factor.diag.data();
+    const double* u = factor.sup.data();
+    x[n - 1] = numlib::last_unknown(x[n - 1], s[n - 1]);
+    if (n >= 2) x[n - 2] = numlib::second_last_unknown(x[n - 2], d[n - 2], x[n - 1], s[n - 2]);
+    for (int k = n - 3; k >= 0; --k) x[k] = numlib::unknown(x[k], d[k], x[k + 1], u[k], x[k + 2], s[k]);
+}
+
+// Solves `original` with DLSLTR and, through one factor, with DLSLTS and with
+// DLSLTE and the public unknowns for the same and further right-hand sides;
+// every array must agree bit for bit.
 void expect_factor_matches(const System& original, const std::vector<std::vector<double>>& more_rhs, int trial) {
     const int n = static_cast<int>(original.diag.size());
     System factor = original;
@@ -135,7 +150,7 @@ void expect_factor_matches(const System& original, const std::vector<std::vector
     for (const std::vector<double>& rhs : rhs_list) {
         System direct = original;
         direct.rhs = rhs;
-        DLSLTR(n, direct.sub.data(), direct.diag.data(), direct.sup.data(), direct.rhs.data());
+        ASSERT_TRUE(DLSLTR(n, direct.sub.data(), direct.diag.data(), direct.sup.data(), direct.rhs.data()));
         ASSERT_TRUE(same_bits(factor.sub, direct.sub)) << "trial " << trial;
         ASSERT_TRUE(same_bits(factor.diag, direct.diag)) << "trial " << trial;
         ASSERT_TRUE(same_bits(factor.sup, direct.sup)) << "trial " << trial;
@@ -144,6 +159,10 @@ void expect_factor_matches(const System& original, const std::vector<std::vector
                solution.data());
         ASSERT_TRUE(same_bits(solution, direct.rhs))
             << "trial " << trial << ": " << first_difference("RHS", solution, direct.rhs);
+        std::vector<double> in_two_parts = rhs;
+        substitute_in_two_parts(factor, multiplier, interchanged, in_two_parts);
+        ASSERT_TRUE(same_bits(in_two_parts, direct.rhs))
+            << "trial " << trial << ": " << first_difference("RHS in two parts", in_two_parts, direct.rhs);
     }
 }
 
@@ -203,10 +222,13 @@ void factor_in_child(System a) {
     end_child("returned");
 }
 
-void order_in_child(int n, bool substitute) {
+void order_in_child(int n, const std::string& routine) {
     check_standard_output();
-    if (substitute) {
-        DLSLTS(n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);  // no array may be touched
+    // No array may be touched.
+    if (routine == "DLSLTS") {
+        DLSLTS(n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    } else if (routine == "DLSLTE") {
+        DLSLTE(n, nullptr, nullptr, nullptr);
     } else {
         DLSLTF(n, nullptr, nullptr, nullptr, nullptr, nullptr);
     }
@@ -216,14 +238,13 @@ void order_in_child(int n, bool substitute) {
 TEST_F(NumlibDeathTest, FactorFailuresAreReportedLikeDlsltr) {
     const System last_zero{{0, 1}, {1, 1}, {1, 0}, {1, 1}};  // last pivot 1 - 1
     EXPECT_PROGRAM_EXIT(factor_in_child(last_zero), ExitedWithCode(library_stop),
-                        Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
-                                    " ***          zero during execution."})));
-    for (const bool substitute : {false, true}) {
-        const std::string name = substitute ? "DLSLTS" : "DLSLTF";
+                Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
+                            " ***          zero during execution."})));
+    for (const std::string name : {"DLSLTF", "DLSLTS", "DLSLTE"}) {
         const std::string expected =
             records({"", " *** TERMINAL ERROR 1 from " + name + ".  The number of equations must be positive",
                      " ***          while N = 0 is given."});
-        EXPECT_PROGRAM_EXIT(order_in_child(0, substitute), ExitedWithCode(library_stop), Eq(expected));
+        EXPECT_PROGRAM_EXIT(order_in_child(0, name), ExitedWithCode(library_stop), Eq(expected));
     }
 }
 

@@ -81,6 +81,22 @@ TEST(TridiagonalSolver, ModelSizedSystemIgnoresTheCornerEntries) {
     EXPECT_EQ(state.routine_name[2], numlib::detail::make_routine_name("DLSLTR"));
 }
 
+TEST(TridiagonalSolver, SaysWhetherTheRightHandSideHoldsTheSolution) {
+    System good{{99, 1, 1}, {2, 2, 2}, {1, 1, 99}, {4, 8, 8}};
+    EXPECT_TRUE(DLSLTR(3, good.sub.data(), good.diag.data(), good.sup.data(), good.rhs.data()));
+    // Below the user level a zero pivot is recorded and passed to the
+    // caller's level, and the routine returns: the only way a caller learns
+    // that RHS holds no solution.
+    System singular{{0, 1}, {1, 1}, {1, 0}, {1, 1}};  // last pivot 1 - 1
+    E1PSH("SOLVER_TEST");
+    const bool solved = DLSLTR(2, singular.sub.data(), singular.diag.data(), singular.sup.data(), singular.rhs.data());
+    const numlib::detail::ErrorState& state = numlib::detail::error_state();
+    EXPECT_EQ(state.error_type[state.current_level], numlib::fatal);
+    E1MES(0, 0, "");  // discards the recorded error
+    E1POP("SOLVER_TEST");
+    EXPECT_FALSE(solved);
+}
+
 void solve_in_child(System a) {
     check_standard_output();
     solve(a);

@@ -186,6 +186,9 @@ TEST_F(ProgramFailures, RunsThatCannotTakeAStepKeepTheirResultAndSayWhyWithStatu
         {"equal radii", "t\n0.05\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "-2147483648", "12", "0"},
         {"zero density", "t\n0\n0.05\n5000\n850\n20 20\n0\n460\n45\n6 6\n", "-2147483648", "12", "0"},
         {"negative durations", "t\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n-6 -6\n", "-74", "-12", nullptr},
+        // -0.1 / 0.1594... + 1 = 0.37: a count of exactly 0, no negative one.
+        {"a step count of exactly 0", "t\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n-0.05 -0.05\n", "0", "-0.1",
+         nullptr},
         {"NaN from 0/0", "t\n0\n0.05\n5000\n850\n20 20\n0\n460\n0\n6 6\n", "-2147483648", "12", "nan"},
         {"a run too long for its step", "t\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n1e15 6\n", "-2147483648",
          "1000000000000006", nullptr},
