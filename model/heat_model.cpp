@@ -228,11 +228,16 @@ StepRecord take_time_step(HeatModel& m) {
     const double next_time = dt + m.time;
 
     switch (m.solve_path) {
-        case SolvePath::substituting: substitute_and_build_next_load(m, surface_loads_at(m, next_time)); break;
+        case SolvePath::substituting:
+            // This step's load vector was built by the step before; the
+            // next one is built with the medium of the next step's start.
+            substitute_and_build_next_load(m, surface_loads_at(m, next_time));
+            break;
         case SolvePath::first_step:
             build_load_vector(m, surface_loads_at(m, m.time));
             solve_first_step(m);
             m.node_temperature = m.right_hand_side;
+            // The substituting path starts with the next load vector in place.
             if (m.solve_path == SolvePath::substituting) build_load_vector(m, surface_loads_at(m, next_time));
             break;
         case SolvePath::full_solve_only:
