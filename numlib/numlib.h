@@ -3,10 +3,11 @@
 //
 // Every routine takes its arguments by reference (arrays as a pointer to
 // their first element: element 1 of an array is index 0) and delivers its
-// results in its arguments.  A routine that can fail brackets its work
-// between E1PSH and E1POP with its own name and records a failure with
-// E1MES; DLSLTS and DLSLTE, whose only failure is N <= 0, push their names
-// only when they fail, so that a good call runs without the push and pop.  Whether a
+// results in its arguments (DLSLTR also returns whether it solved the
+// system).  A routine that can fail brackets its work between E1PSH and
+// E1POP with its own name and records a failure with E1MES; DLSLTS and
+// DLSLTE, whose only failure is N <= 0, push their names only when they
+// fail, so that a good call runs without the push and pop.  Whether a
 // failure is printed and whether it ends the program is decided by its error
 // type (ErrorType below) when the routine pops its name:
 //
