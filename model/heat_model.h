@@ -125,8 +125,8 @@ void set_up_model(HeatModel& model, const ParameterSet& parameters);
 // finds it built by the step before), solves the system (the first step with
 // DLSLTR, which also checks the matrix for a zero pivot; later steps by
 // substitution through the kept elimination, see SolvePath), takes the
-// solution as the new temperatures, updates dTmax and advances the clock.  Returns the values of the step's record (time at
-// the start of the step).
+// solution as the new temperatures, updates dTmax and advances the clock.
+// Returns the values of the step's record (time at the start of the step).
 StepRecord take_time_step(HeatModel& model);
 
 // Takes the steps first_step..last_step of a set-up model, one after the

@@ -154,8 +154,8 @@ void E1POP(std::string_view name);
 // (the lookup walks the stored entries one by one from the first, and the
 // first entry with the placeholder's letter and number wins; a text value
 // that contains something like "*I1*" is never taken for an entry);
-// "%/" forces a line break in the printed report.  Types 5 to 7 are printed
-// at once.  Type 0 or code 0 discards a pending report.  An illegal type
+// "%/" forces a line break in the printed report.  Types 5 to 7 (terminal,
+// warning_immediate, fatal_immediate) are printed at once.  Type 0 or code 0 discards a pending report.  An illegal type
 // (below -1 or above 7) prints a report and ends the program.  Called before
 // any push, the error is recorded for the user level.
 void E1MES(const int& type, const int& code, std::string_view message_template);
