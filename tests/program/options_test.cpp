@@ -278,8 +278,9 @@ TEST_F(Options, DirectoryOptionRunsInAnotherFolder) {
                                                            directory / long_name / "DataInpTemp1d.txt"));
 }
 
-// A run of several seconds: about 4.7 million steps.
-const std::string long_run = "wire\n0\n0.002\n50\n20\n900 20\n7850\n460\n45\n600 600\n";
+// A run of several seconds: about 11.7 million steps, estimated well above
+// the two seconds from which a run shows its progress, even on a fast machine.
+const std::string long_run = "wire\n0\n0.002\n50\n20\n900 20\n7850\n460\n45\n1500 1500\n";
 
 TEST_F(Options, ProgressShowsOnATerminalOnly) {
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script (util-linux) not found";
