@@ -1,6 +1,7 @@
 #include "program/parameter_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -74,6 +75,77 @@ void add_warning(CheckReport& report, std::string code, int field, const Checked
     report.warnings.push_back(std::move(warning));
 }
 
+// "x" with the unit of the field.
+std::string value_with_unit(const ParameterField& field, double value) {
+    return exact_number_text(value) + " " + std::string(field.unit);
+}
+
+// Values far outside what any solid or quench has, most likely given in
+// another unit, and an inner radius, which the model does not treat as a
+// bore.  A negative value has its own warning and gets no second one here.
+void warn_about_unit(CheckReport& report, int index) {
+    const ParameterField& field = parameter_fields[static_cast<std::size_t>(index)];
+    const CheckedValue& checked = report.values[static_cast<std::size_t>(index)];
+    const double v = checked.value;
+    const std::string said = field_title(field) + " = " + value_with_unit(field, v);
+    auto implausible = [&](const std::string& message) {
+        add_warning(report, "implausible", index, &checked, said + " " + message);
+    };
+    const std::string_view name = field.name;
+    if (name == "inner_radius" || name == "outer_radius") {
+        // A radius of up to 1000 mm reads as more than 1 m.
+        if (v > 1000.0) {
+            implausible("is above 1 m, larger than any bar quenched whole");
+        } else if (v > largest_plausible_radius) {
+            implausible("is above 1 m, larger than any bar quenched whole: in millimetres? (" + exact_number_text(v) +
+                        " mm = " + exact_number_text(v / 1000.0) + " m)");
+        }
+    } else if (name == "heat_transfer_coefficient") {
+        if (v > largest_plausible_coefficient) {
+            implausible("is above 10^6 W/(m2 K), more than any quench gives (intense water sprays reach about "
+                        "10^5): in another unit than W/(m2 K)?");
+        }
+    } else if (field.unit == "C") {
+        if (v < absolute_zero) implausible("is below absolute zero (-273.15 C)");
+    } else if (name == "density") {
+        // The densities of solids in g/cm3 lie below 25.
+        if (v >= 25.0 && v < smallest_plausible_density) {
+            implausible("is below 500 kg/m3, lighter than any metal (lithium, the lightest, has 534)");
+        } else if (v >= 0.0 && v < smallest_plausible_density) {
+            implausible("is below 500 kg/m3, lighter than any metal (lithium, the lightest, has 534): in g/cm3? (" +
+                        exact_number_text(v) + " g/cm3 = " + exact_number_text(v * 1000.0) + " kg/m3)");
+        } else if (v > largest_plausible_density) {
+            implausible("is above 25000 kg/m3, denser than any solid (osmium, the densest, has 22590): in another "
+                        "unit than kg/m3?");
+        }
+    } else if (name == "specific_heat") {
+        // The specific heats of solids in kJ/(kg K) lie below 5.
+        if (v > 5.0 && v < smallest_plausible_specific_heat) {
+            implausible("is below 50 J/(kg K), less than any solid has (lead and gold, among the lowest, have about "
+                        "130)");
+        } else if (v >= 0.0 && v < smallest_plausible_specific_heat) {
+            implausible("is below 50 J/(kg K), less than any solid has (lead and gold, among the lowest, have about "
+                        "130): in kJ/(kg K)? (" +
+                        exact_number_text(v) + " kJ/(kg K) = " + exact_number_text(v * 1000.0) + " J/(kg K))");
+        }
+    } else if (name == "conductivity") {
+        if (v > largest_plausible_conductivity) {
+            implausible("is above 1000 W/(m K), more than any metal conducts (silver, the best, has 429): in another "
+                        "unit than W/(m K)?");
+        }
+    }
+    // The bore warning needs the outer radius, which a failed read may not
+    // have reached.
+    const bool outer_read = !report.failure || report.failure->field > 1;
+    if (name == "inner_radius" && v > 0.0 && std::isfinite(v) && outer_read) {
+        const double outer = report.values[1].value;
+        add_warning(report, "bore", index, &checked,
+                    said + " is above 0: the model has no bore; it computes a solid bar of radius R - inner radius = " +
+                        exact_number_text(outer - v) + " m with the surface term taken at the outer radius R = " +
+                        exact_number_text(outer) + " m (effective coefficient 2 h R / (R - inner radius))");
+    }
+}
+
 // The warnings about one value and about the text its read left unread.
 void warn_about_value(CheckReport& report, int index, std::string_view text) {
     const ParameterField& field = parameter_fields[static_cast<std::size_t>(index)];
@@ -106,6 +178,7 @@ void warn_about_value(CheckReport& report, int index, std::string_view text) {
         add_warning(report, "negative", index, &checked,
                     title + " = " + shown_value + " is negative, which has no physical meaning");
     }
+    warn_about_unit(report, index);
 }
 
 // Digits right after the values of a read are left unread: "5 000" reads
@@ -155,9 +228,41 @@ RunForecast forecast_run(const ParameterSet& p, double seconds_per_step) {
     return forecast;
 }
 
+// The step count a run's parameters ask for, before it is made a 32-bit
+// count: the quotient plus one the run truncates.
+double requested_step_count(const ModelSetup& s) { return s.total_time / s.reference_step + 1.0; }
+
+// A count of steps in words: all its digits while it has them, else three.
+std::string step_count_text(double count) {
+    if (count < 1e18) return std::to_string(static_cast<std::uint64_t>(count));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", count);
+    return text;
+}
+
+void warn_about_biot_number(CheckReport& report) {
+    const double biot = report.forecast.biot_number;
+    if (biot > largest_plausible_biot_number) {
+        const int index = 2;  // the coefficient, which the Biot number scales with
+        add_warning(report, "implausible", index, &report.values[index],
+                    "the Biot number " + exact_number_text(biot) +
+                        " is above 1000: the surface takes the temperature of the medium at once; check the units of "
+                        "the radii (m), the heat-transfer coefficient (W/(m2 K)) and the conductivity (W/(m K))");
+    }
+}
+
 void warn_about_run(CheckReport& report) {
     const std::int32_t steps = report.forecast.setup.step_count;
-    if (steps <= 0) {
+    const double requested = requested_step_count(report.forecast.setup);
+    if (std::isfinite(requested) && requested >= 2147483648.0) {
+        // Too many for the 32-bit count: the run stops before its first step.
+        // (A zero reference step, from a bar of no thickness, asks for no
+        // count at all and is a run without steps.)
+        add_warning(report, "many_steps", -1, nullptr,
+                    "the parameters ask for " + step_count_text(std::trunc(requested)) +
+                        " time steps, beyond the 32-bit range of the step count (2147483647): the run will stop at "
+                        "once with status 3 (no time step taken)");
+    } else if (steps <= 0) {
         add_warning(report, "no_steps", -1, nullptr,
                     "the run takes no time step (step count " + std::to_string(steps) +
                         "): the result file gets no record");
@@ -165,6 +270,107 @@ void warn_about_run(CheckReport& report) {
         add_warning(report, "many_steps", -1, nullptr,
                     "the run takes " + std::to_string(steps) + " time steps, more than " + std::to_string(many_steps));
     }
+}
+
+// The values as read, each with its origin and, where the text kept shows
+// it, its place and token.
+void fill_values(CheckReport& report, const ParameterSet& parameters, const textio::ReadProvenance& provenance,
+                 std::string_view text, bool text_known) {
+    for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
+        CheckedValue& checked = report.values[i];
+        checked.value = parameters.*parameter_fields[i].member;
+        if (i < provenance.values.size()) checked.origin = provenance.values[i];
+        // A value beyond the text kept has no known place.
+        if (text_known && checked.origin.source != ValueSource::untouched && checked.origin.end <= text.size()) {
+            checked.position_known = true;
+            locate(text, checked.origin.begin, checked.line, checked.column);
+            const std::size_t end = std::min(checked.origin.end, text.size());
+            const std::size_t begin = std::min(checked.origin.begin, end);
+            checked.token = printable(text.substr(begin, end - begin));
+        }
+    }
+}
+
+// What ends a token of the parameter file: a blank, a tab, a comma, a
+// slash, a right parenthesis or a line end.
+bool ends_token(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/' || c == ')' || c == '\n'; }
+
+// The number of lines of `text` that hold something other than blanks.
+int lines_with_text(std::string_view text) {
+    int count = 0;
+    bool has_text = false;
+    for (char c : text) {
+        if (c == '\n') {
+            count += has_text ? 1 : 0;
+            has_text = false;
+        } else if (c != ' ' && c != '\t' && c != '\r') {
+            has_text = true;
+        }
+    }
+    return count + (has_text ? 1 : 0);
+}
+
+// Whether the first line starts with a number (after a UTF-8 byte order
+// mark and blanks): then the title line seems to be missing.
+bool first_line_holds_number(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    if (at < text.size() && text[at] == '.') ++at;
+    return at < text.size() && is_digit(text[at]);
+}
+
+bool looks_like_utf16(std::string_view text) {
+    return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos;
+}
+
+// The likely causes of a failed read that show in the text.
+std::vector<FailureCause> likely_causes(const CheckReport& report, const ReadFailure& failure, std::string_view text,
+                                        std::string_view raw_token) {
+    std::vector<FailureCause> causes;
+    if (first_line_holds_number(text)) {
+        causes.push_back({"no_title_line",
+                          "the first line holds a number: the title line seems to be missing (the first line is "
+                          "always skipped as the title, so every value is read one line early)"});
+    }
+    const bool utf16 = looks_like_utf16(text);
+    if (utf16) {
+        causes.push_back({"utf16",
+                          "the file seems to be UTF-16 text (it holds zero bytes or starts with a UTF-16 byte order "
+                          "mark): save it as plain ASCII or UTF-8 text"});
+    } else if (std::any_of(raw_token.begin(), raw_token.end(),
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        causes.push_back({"non_ascii", "\"" + failure.token +
+                                           "\" holds bytes outside ASCII (shown as ?), such as a non-breaking space, a "
+                                           "typographic minus sign or a degree sign: numbers are plain ASCII"});
+    }
+    if (failure.number == textio::failure_syntax &&
+        std::any_of(raw_token.begin(), raw_token.end(), [](char c) { return is_digit(c); })) {
+        for (const auto& [letter, digit] : {std::pair{'O', '0'}, std::pair{'o', '0'}, std::pair{'l', '1'}}) {
+            if (raw_token.find(letter) != std::string_view::npos) {
+                causes.push_back({"letter_in_number", "\"" + failure.token + "\" holds the letter " +
+                                                          std::string(1, letter) + " where the digit " +
+                                                          std::string(1, digit) + " belongs"});
+                break;
+            }
+        }
+    }
+    // A read of two values from a line that holds one: the file ends, or a
+    // word of a comment is read, where the second value is looked for.
+    const bool word = !raw_token.empty() && std::isalpha(static_cast<unsigned char>(raw_token.front())) != 0;
+    if (failure.field > 0 && (failure.number == textio::failure_end_of_file || word)) {
+        const ParameterField& field = parameter_fields[static_cast<std::size_t>(failure.field)];
+        const ParameterField& before = parameter_fields[static_cast<std::size_t>(failure.field) - 1];
+        const CheckedValue& first = report.values[static_cast<std::size_t>(failure.field) - 1];
+        if (before.read == field.read && first.position_known && first.line == field.line) {
+            causes.push_back({"few_values", "line " + std::to_string(field.line) + " holds one value where " +
+                                                std::to_string(model::fields_of_read(field.read)) +
+                                                " are read from it; " + field_title(field) +
+                                                " is looked for in the text after it"});
+        }
+    }
+    return causes;
 }
 
 std::string_view source_key(const textio::ValueOrigin& origin) {
@@ -243,34 +449,125 @@ std::string exact_number_text(double value) {
 CheckReport analyse_parameters(const ParameterSet& parameters, const textio::ReadProvenance& provenance,
                                std::string_view text, bool text_known, double seconds_per_step) {
     CheckReport report;
-    for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
-        CheckedValue& checked = report.values[i];
-        checked.value = parameters.*parameter_fields[i].member;
-        if (i < provenance.values.size()) checked.origin = provenance.values[i];
-        // A value beyond the text kept has no known place.
-        if (text_known && checked.origin.source != ValueSource::untouched && checked.origin.end <= text.size()) {
-            checked.position_known = true;
-            locate(text, checked.origin.begin, checked.line, checked.column);
-            const std::size_t end = std::min(checked.origin.end, text.size());
-            const std::size_t begin = std::min(checked.origin.begin, end);
-            checked.token = printable(text.substr(begin, end - begin));
-        }
-    }
+    fill_values(report, parameters, provenance, text, text_known);
     for (std::size_t i = 0; i < parameter_fields.size(); ++i) warn_about_value(report, static_cast<int>(i), text);
     if (text_known) {
         for (const textio::ReadRecord& read : provenance.reads) warn_about_unread_digits(report, read, text);
     }
+    report.forecast = forecast_run(parameters, seconds_per_step);
+    warn_about_biot_number(report);
     // Warnings in the order of the fields; the run's own come after them.
     std::stable_sort(report.warnings.begin(), report.warnings.end(),
                      [](const CheckWarning& a, const CheckWarning& b) { return a.field < b.field; });
-    report.forecast = forecast_run(parameters, seconds_per_step);
     warn_about_run(report);
     return report;
 }
 
-std::string check_report_text(const CheckReport& report) {
-    std::string out = "Parameter file " + report.parameter_file + "\n\n";
-    for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
+CheckReport analyse_failed_read(const ParameterSet& parameters, const textio::ReadProvenance& provenance,
+                                std::string_view text, std::size_t stop_offset, int number) {
+    CheckReport report;
+    ReadFailure failure;
+    failure.number = number;
+    // The value being read: the first one of the last read that received
+    // nothing.  The first read is the title line's.
+    if (provenance.reads.size() > 1) {
+        const textio::ReadRecord& read = provenance.reads.back();
+        failure.field = static_cast<int>(read.first_value);
+        for (std::size_t k = 0; k < read.value_count; ++k) {
+            failure.field = static_cast<int>(read.first_value + k);
+            if (read.first_value + k >= provenance.values.size() ||
+                provenance.values[read.first_value + k].source == ValueSource::untouched) {
+                break;
+            }
+        }
+    }
+    report.failure = failure;
+    fill_values(report, parameters, provenance, text, true);
+    const std::size_t read_count = failure.field < 0 ? 0 : static_cast<std::size_t>(failure.field);
+    for (std::size_t i = 0; i < read_count; ++i) warn_about_value(report, static_cast<int>(i), text);
+    // Digits left after a read that ended before the failing one.
+    for (std::size_t r = 0; r + 1 < provenance.reads.size(); ++r) {
+        warn_about_unread_digits(report, provenance.reads[r], text);
+    }
+    std::stable_sort(report.warnings.begin(), report.warnings.end(),
+                     [](const CheckWarning& a, const CheckWarning& b) { return a.field < b.field; });
+
+    // Where reading stopped: the token it could not take, or after the last
+    // character of the last line when the file ended.
+    std::string_view raw_token;
+    failure.place_known = stop_offset <= text.size();
+    if (failure.place_known) {
+        std::size_t at = stop_offset;
+        if (number == textio::failure_end_of_file) {
+            if (at > 0 && text[at - 1] == '\n') --at;
+            if (at > 0 && text[at - 1] == '\r') --at;
+        } else if (number != textio::failure_read) {
+            std::size_t begin = at;
+            while (begin > 0 && !ends_token(text[begin - 1])) --begin;
+            raw_token = text.substr(begin, at - begin);
+            failure.token = printable(raw_token);
+            at = begin;
+        }
+        locate(text, at, failure.line, failure.column);
+    }
+
+    const std::string value_read = failure.field < 0
+                                       ? std::string("the title line")
+                                       : field_title(parameter_fields[static_cast<std::size_t>(failure.field)]);
+    switch (number) {
+        case textio::failure_syntax:
+            failure.reason = reason_not_a_number;
+            failure.explanation = "\"" + failure.token + "\" is not a number (nor a truth value) and stands where " +
+                                  value_read + " is read";
+            break;
+        case textio::failure_conversion:
+            failure.reason = reason_out_of_range;
+            failure.explanation = "\"" + failure.token +
+                                  "\" is a number beyond the range of the run's numbers (about 1.8e308) or a repeat "
+                                  "count that is not a whole number from 1 to 2147483647, where " +
+                                  value_read + " is read";
+            break;
+        case textio::failure_end_of_file: {
+            const int lines = lines_with_text(text);
+            const int well_formed = parameter_fields.back().line;
+            if (failure.field >= 0 && failure.place_known && lines == well_formed - 1) {
+                failure.reason = reason_missing_line;
+                failure.explanation = "the file ended while " + value_read + " was read: it has " +
+                                      std::to_string(lines) + " lines that hold text, a well-formed file " +
+                                      std::to_string(well_formed) +
+                                      ", so a line seems to be missing and every value after it was read one line "
+                                      "early";
+            } else {
+                failure.reason = reason_file_ended;
+                failure.explanation =
+                    failure.field < 0
+                        ? std::string("the file is empty: it ended before the title line")
+                        : "the file ended while " + value_read + " was read (its own line is " +
+                              std::to_string(parameter_fields[static_cast<std::size_t>(failure.field)].line) + ")";
+            }
+            break;
+        }
+        default:
+            failure.reason = reason_read_error;
+            failure.explanation = "the system could not read the file while " + value_read + " was read";
+            break;
+    }
+    failure.causes = likely_causes(report, failure, text, raw_token);
+    report.failure = std::move(failure);
+    return report;
+}
+
+namespace {
+
+// The number of parameters the report shows: all of them, or those read
+// before a failure.
+std::size_t values_shown(const CheckReport& report) {
+    if (!report.failure) return parameter_fields.size();
+    return report.failure->field < 0 ? 0 : static_cast<std::size_t>(report.failure->field);
+}
+
+void append_values_text(std::string& out, const CheckReport& report) {
+    for (std::size_t i = 0; i < values_shown(report); ++i) {
         const ParameterField& field = parameter_fields[i];
         const CheckedValue& checked = report.values[i];
         std::string line = "  " + std::string(field.meaning) + ":";
@@ -280,13 +577,59 @@ std::string check_report_text(const CheckReport& report) {
         line += "from " + origin_text(checked);
         out += line + "\n";
     }
-    out += "\n";
+}
+
+void append_warnings_text(std::string& out, const CheckReport& report) {
     for (const CheckWarning& warning : report.warnings) {
         out += "warning: ";
         if (warning.line > 0) out += place_text(warning.line, warning.column) + ": ";
         out += warning.message + "\n";
     }
     if (!report.warnings.empty()) out += "\n";
+}
+
+std::string failure_report_text(const CheckReport& report) {
+    const ReadFailure& f = *report.failure;
+    std::string out = "Parameter file " + report.parameter_file + "\n\n";
+    out += "Reading stopped ";
+    if (!f.place_known) {
+        out +=
+            "beyond the first " + std::to_string(kept_text_limit / 1024) + " KiB of the file (its place is not shown)";
+    } else {
+        out += "at " + place_text(f.line, f.column);
+        if (!f.token.empty()) out += ", at \"" + f.token + "\"";
+    }
+    out += ": " + f.reason + ".\n";
+    std::string being_read = "the title line";
+    if (f.field >= 0) {
+        const ParameterField& field = parameter_fields[static_cast<std::size_t>(f.field)];
+        being_read = field_title(field) + ", whose own line is " + std::to_string(field.line);
+    }
+    out += "  value being read:  " + being_read + "\n";
+    out += "  why:               " + f.explanation + "\n";
+    for (const FailureCause& cause : f.causes) out += "  likely cause:      " + cause.message + "\n";
+    out += "\n";
+    if (values_shown(report) == 0) {
+        out += "No value was read before.\n\n";
+    } else {
+        out += "Values read before:\n";
+        append_values_text(out, report);
+        out += "\n";
+    }
+    append_warnings_text(out, report);
+    out += "A run stops here with the failure report above (severe (" + std::to_string(f.number) + "), exit status " +
+           std::to_string(f.number) + ").\n";
+    return out;
+}
+
+}  // namespace
+
+std::string check_report_text(const CheckReport& report) {
+    if (report.failure) return failure_report_text(report);
+    std::string out = "Parameter file " + report.parameter_file + "\n\n";
+    append_values_text(out, report);
+    out += "\n";
+    append_warnings_text(out, report);
 
     const RunForecast& f = report.forecast;
     const ModelSetup& s = f.setup;
@@ -319,11 +662,12 @@ std::string check_report_text(const CheckReport& report) {
 }
 
 std::string check_report_json(const CheckReport& report) {
+    const std::size_t shown = values_shown(report);
     std::string out = "{\n";
     out += "  \"program\": \"temp1d\",\n";
     out += "  \"parameter_file\": " + json_string(report.parameter_file) + ",\n";
-    out += "  \"parameters\": [\n";
-    for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
+    out += shown == 0 ? "  \"parameters\": [" : "  \"parameters\": [\n";
+    for (std::size_t i = 0; i < shown; ++i) {
         const ParameterField& field = parameter_fields[i];
         const CheckedValue& c = report.values[i];
         out += "    {\"name\": " + json_string(field.name) + ", \"meaning\": " + json_string(field.meaning) +
@@ -332,9 +676,9 @@ std::string check_report_json(const CheckReport& report) {
                std::string(source_key(c.origin)) + "\", \"line\": " + json_position(c.position_known, c.line) +
                ", \"column\": " + json_position(c.position_known, c.column) +
                ", \"token\": " + (c.position_known ? json_string(c.token) : std::string("null")) + "}" +
-               (i + 1 < parameter_fields.size() ? ",\n" : "\n");
+               (i + 1 < shown ? ",\n" : "\n");
     }
-    out += "  ],\n";
+    out += shown == 0 ? "],\n" : "  ],\n";
     out += "  \"warnings\": [";
     for (std::size_t i = 0; i < report.warnings.size(); ++i) {
         const CheckWarning& w = report.warnings[i];
@@ -347,6 +691,23 @@ std::string check_report_json(const CheckReport& report) {
                "}";
     }
     out += report.warnings.empty() ? "],\n" : "\n  ],\n";
+    if (report.failure) {
+        const ReadFailure& f = *report.failure;
+        out += "  \"failure\": {\"number\": " + std::to_string(f.number) + ", \"parameter\": " +
+               (f.field >= 0 ? json_string(parameter_fields[static_cast<std::size_t>(f.field)].name)
+                             : std::string("null")) +
+               ", \"line\": " + std::to_string(f.line) + ", \"column\": " + std::to_string(f.column) +
+               ", \"token\": " + json_string(f.token) + ", \"reason\": " + json_string(f.reason) +
+               ",\n              \"message\": " + json_string(f.explanation) + ",\n              \"causes\": [";
+        for (std::size_t i = 0; i < f.causes.size(); ++i) {
+            out += (i == 0 ? "" : ", ") + std::string("{\"code\": ") + json_string(f.causes[i].code) +
+                   ", \"message\": " + json_string(f.causes[i].message) + "}";
+        }
+        out += "]},\n";
+        out += "  \"status\": " + std::to_string(f.number) + "\n";
+        out += "}\n";
+        return out;
+    }
     const RunForecast& f = report.forecast;
     const ModelSetup& s = f.setup;
     out += "  \"run\": {\n";
@@ -370,16 +731,18 @@ std::string check_report_json(const CheckReport& report) {
 
 std::uint32_t run_parameter_check(bool json) {
     // The same read as a run, through the same channel and relative name
-    // (its failures end the work with the same report and status), except
-    // that a missing file is not created: it gets the report of a file that
-    // cannot be found.  What the read takes from the file is also kept, up
-    // to a limit, to place the values in lines and columns; the file is read
-    // once, so pipes and devices are placed as well, and a huge file costs
-    // no more memory than the limit.
+    // (its failures are reported as a run reports them and end with the same
+    // status), except that a missing file is not created: it gets the report
+    // of a file that cannot be found.  What the read takes from the file is
+    // also kept, up to a limit, to place the values in lines and columns;
+    // the file is read once, so pipes and devices are placed as well, and a
+    // huge file costs no more memory than the limit.
     std::string text;
     textio::ReadProvenance provenance;
     ParameterSet parameters;
     std::string full_path;
+    std::optional<CheckReport> failed;
+    std::uint32_t failure_status = 0;
     {
         textio::Channel& channel = textio::open_existing_unit(parameter_file_unit, parameter_file_name);
         full_path = channel.full_path;
@@ -387,12 +750,28 @@ std::uint32_t run_parameter_check(bool json) {
         channel.input_copy_limit = kept_text_limit;
         textio::FreeFormReader reader = textio::make_channel_reader(channel);
         reader.provenance = &provenance;
-        const textio::ReadOutcome outcome = read_parameter_set(reader, parameters);
-        channel.input_copy = nullptr;
-        if (outcome != textio::ReadOutcome::ok) {
-            textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
+        // A failed read writes the run's report and stops; the check then
+        // says where and why before it stops with the same status.
+        try {
+            const textio::ReadOutcome outcome = read_parameter_set(reader, parameters);
+            if (outcome != textio::ReadOutcome::ok) {
+                textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
+            }
+        } catch (const textio::Stop& stop) {
+            channel.input_copy = nullptr;
+            if (stop.signal_number != 0 || stop.status <= textio::failure_status_base) throw;
+            failure_status = stop.status;
+            failed = analyse_failed_read(parameters, provenance, text, textio::text_offset(reader),
+                                         static_cast<int>(stop.status - textio::failure_status_base));
         }
-        textio::close_unit(parameter_file_unit);
+        channel.input_copy = nullptr;
+        if (!failed) textio::close_unit(parameter_file_unit);
+    }
+    if (failed) {
+        failed->parameter_file = full_path;
+        textio::stop_if_interrupted();
+        write_standard_output(json ? check_report_json(*failed) : check_report_text(*failed));
+        textio::stop_program(failure_status);
     }
     const bool text_known = true;
 

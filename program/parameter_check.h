@@ -1,9 +1,11 @@
 // The --check report: what the parameter file gave each of the eleven
 // parameters and where each value came from, warnings about the mistakes the
 // file format hides (a word read as a truth value, a value taken from another
-// line, a decimal comma, digits left unread, a physically impossible sign),
-// and what a run with these values will do.  As text for people or as one
-// JSON object for scripts (keys described in docs/check-json.md).
+// line, a decimal comma, digits left unread, a physically impossible sign, a
+// value in the wrong unit, a bore the model does not have), and what a run
+// with these values will do.  When the read fails, the report says where and
+// why, and what was read before.  As text for people or as one JSON object
+// for scripts (keys described in docs/check-json.md).
 #pragma once
 
 #include <array>
@@ -48,12 +50,52 @@ struct RunForecast {
     double estimated_seconds = 0.0;
 };
 
+// A likely cause of a failed read, as a stable code and in words.
+struct FailureCause {
+    std::string code;  // see docs/check-json.md
+    std::string message;
+};
+
+// Where and why the read of the parameter file stopped.
+struct ReadFailure {
+    int number = 0;            // the failure number of the run's report (24, 39, 59, 64)
+    int field = -1;            // the value being read (index into parameter_fields); -1: the title line
+    bool place_known = false;  // false when reading stopped beyond the text kept
+    int line = 0;              // where reading stopped: the token, or after the last character read
+    int column = 0;            // 1-based byte column
+    std::string token;         // the token reading stopped at; empty when the file ended
+    std::string reason;        // one of failure_reasons
+    std::string explanation;   // the reason in a sentence, with the token and the value
+    std::vector<FailureCause> causes;
+};
+
+// The reasons a read can stop, in words (the values of ReadFailure::reason).
+inline constexpr std::string_view reason_not_a_number = "not a number";
+inline constexpr std::string_view reason_out_of_range = "a number out of range or a bad repeat count";
+inline constexpr std::string_view reason_file_ended = "the file ended";
+inline constexpr std::string_view reason_missing_line = "a line seems to be missing";
+inline constexpr std::string_view reason_read_error = "the file could not be read";
+
 struct CheckReport {
     std::string parameter_file;  // its full path
     std::array<CheckedValue, model::parameter_fields.size()> values;
     std::vector<CheckWarning> warnings;
     RunForecast forecast;
+    // Set when the read failed: then only the values before `failure->field`
+    // were read, the warnings are about those alone and there is no forecast.
+    std::optional<ReadFailure> failure;
 };
+
+// Implausible values: beyond these bounds no solid or quench is found, and a
+// value there is most likely in another unit (docs/check-json.md).
+inline constexpr double largest_plausible_radius = 1.0;           // m
+inline constexpr double largest_plausible_coefficient = 1e6;      // W/(m2 K)
+inline constexpr double absolute_zero = -273.15;                  // C
+inline constexpr double smallest_plausible_density = 500.0;       // kg/m3
+inline constexpr double largest_plausible_density = 25'000.0;     // kg/m3
+inline constexpr double smallest_plausible_specific_heat = 50.0;  // J/(kg K)
+inline constexpr double largest_plausible_conductivity = 1000.0;  // W/(m K)
+inline constexpr double largest_plausible_biot_number = 1000.0;
 
 // Steps beyond which a run is warned about as very long.
 inline constexpr std::int64_t many_steps = 100'000'000;
@@ -65,6 +107,13 @@ inline constexpr std::int64_t many_steps = 100'000'000;
 CheckReport analyse_parameters(const model::ParameterSet& parameters, const textio::ReadProvenance& provenance,
                                std::string_view text, bool text_known, double seconds_per_step);
 
+// Builds the report of a read that failed with failure `number`:
+// `parameters` and `provenance` as the read left them, `text` the start of
+// the file as kept (a prefix of it) and `stop_offset` the offset in the file
+// of the first byte the reader had not consumed.
+CheckReport analyse_failed_read(const model::ParameterSet& parameters, const textio::ReadProvenance& provenance,
+                                std::string_view text, std::size_t stop_offset, int number);
+
 // The report as text, and as one JSON object; both end with a line feed.
 std::string check_report_text(const CheckReport& report);
 std::string check_report_json(const CheckReport& report);
@@ -73,10 +122,12 @@ std::string check_report_json(const CheckReport& report);
 // "Infinity" and "-Infinity" for the values that have no number.
 std::string exact_number_text(double value);
 
-// --check: reads the parameter file of the working directory as a run does
-// (a failed read ends the program with the run's failure report), never
-// creating it and touching no other file, and writes the report to standard
-// output.  Returns the exit status: 0 without warnings, 1 with warnings.
+// --check: reads the parameter file of the working directory as a run does,
+// never creating it and touching no other file, and writes the report to
+// standard output.  Returns the exit status: 0 without warnings, 1 with
+// warnings.  A failed read writes the run's failure report to standard error
+// as a run does, then the report of the failure to standard output, and
+// stops the work with the run's failure status.
 std::uint32_t run_parameter_check(bool json);
 
 }  // namespace program
