@@ -181,16 +181,132 @@ TEST_F(Options, CheckFailsAsARunWouldButCreatesNoFile) {
     EXPECT_EQ(missing.standard_error, failure_report_line(29, "file not found", 217, param()));
     EXPECT_TRUE(directory_listing(directory).empty());
 
-    // A malformed or short file ends with the run's own report and status.
+    // A malformed or short file ends with the run's own report and status;
+    // the explanation goes to standard output.
     for (const std::string& file : {std::string("q\n0\nabc\n"), std::string("q\n0\n0.05\n")}) {
         write_file(param(), file);
         const ProgramRun check = run_program_with(directory, "--check");
         const ProgramRun run = run_program(directory);
+        EXPECT_NE(run.status, 0);
         EXPECT_EQ(check.status, run.status);
         EXPECT_EQ(check.standard_error, run.standard_error);
-        EXPECT_EQ(check.standard_output, "");
+        EXPECT_NE(check.standard_output.find("Reading stopped at line 3"), std::string::npos) << check.standard_output;
+        EXPECT_EQ(directory_listing(directory), std::vector<std::string>{"DataInpTemp1d.txt"});
         fs::remove(result());
     }
+}
+
+// The mistakes of the first files a new user writes: the check keeps the
+// run's report and status and says, as text and as JSON, which value was
+// being read, where reading stopped, why, and what was read before.
+TEST_F(Options, CheckExplainsEveryReadFailure) {
+    struct Case {
+        std::string label;
+        std::string file;
+        std::string parameter;  // "None": the title line
+        int line;
+        int column;
+        std::string token;
+        std::string reason;
+        std::string cause;  // "" when none is expected
+    };
+    const std::vector<Case> cases = {
+        {"density left out", "q\n0\n0.05\n5000\n850\n20 20\n460\n45\n6 6\n", "first_phase_duration", 9, 4, "",
+         "a line seems to be missing", ""},
+        {"letter O", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n3O\n6 6\n", "conductivity", 9, 1, "3O", "not a number",
+         "letter_in_number"},
+        {"one value where two are read", "q\n0\n0.05\n5000\n850\n60 oil temperature\n7800\n460\n45\n6 6\n",
+         "ambient_temperature_2", 6, 4, "oil", "not a number", "few_values"},
+        {"no title line", "0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "conductivity", 9, 4, "",
+         "a line seems to be missing", "no_title_line"},
+        {"no title line, with a byte order mark",
+         "\xEF\xBB\xBF"
+         "0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n",
+         "conductivity", 9, 4, "", "a line seems to be missing", "no_title_line"},
+        {"UTF-16",
+         std::string("\xFF\xFEq\0\n\0"
+                     "0\0\n\0",
+                     10),
+         "inner_radius", 2, 1, "?0?", "not a number", "utf16"},
+        {"empty", "", "None", 1, 1, "", "the file ended", ""},
+    };
+    const std::string script =
+        "import json,sys\n"
+        "d=json.load(open(sys.argv[1]))\n"
+        "assert set(d)=={'program','parameter_file','parameters','warnings','failure','status'},d.keys()\n"
+        "f=d['failure']\n"
+        "assert set(f)=={'number','parameter','line','column','token','reason','message','causes'},f\n"
+        "assert d['status']==f['number']==int(sys.argv[2]),(d['status'],f['number'])\n"
+        "assert str(f['parameter'])==sys.argv[3],f\n"
+        "assert (f['line'],f['column'])==(int(sys.argv[4]),int(sys.argv[5])),f\n"
+        "assert f['token']==sys.argv[6] and f['reason']==sys.argv[7],f\n"
+        "codes=[c['code'] for c in f['causes']]\n"
+        "assert sys.argv[8]=='' or sys.argv[8] in codes,codes\n"
+        "names=[p['name'] for p in d['parameters']]\n"
+        "assert names==sys.argv[9].split(),names\n"
+        "for w in d['warnings']: assert w['parameter'] in names,w\n";
+    write_file(directory / "failure.py", script);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        write_file(param(), c.file);
+        const ProgramRun run = run_program(directory);
+        fs::remove(result());
+        ASSERT_GT(run.status, 3);
+        const ProgramRun text = run_program_with(directory, "--check");
+        EXPECT_EQ(text.status, run.status);
+        EXPECT_EQ(text.standard_error, run.standard_error);
+        const std::string place = "Reading stopped at line " + std::to_string(c.line) + ", column " +
+                                  std::to_string(c.column) + (c.token.empty() ? "" : ", at \"" + c.token + "\"") +
+                                  ": " + c.reason + ".";
+        EXPECT_NE(text.standard_output.find(place), std::string::npos) << text.standard_output;
+
+        const ProgramRun json = run_program_with(directory, "--check --json");
+        EXPECT_EQ(json.status, run.status);
+        EXPECT_EQ(json.standard_error, run.standard_error);
+        write_file(directory / "report.json", json.standard_output);
+        std::string read_before;
+        for (const ParameterField& field : parameter_fields) {
+            if (field.name == c.parameter) break;
+            if (c.parameter != "None") read_before += std::string(field.name) + " ";
+        }
+        const std::string command = "python3 '" + (directory / "failure.py").string() + "' '" +
+                                    (directory / "report.json").string() + "' " + std::to_string(run.status) + " '" +
+                                    c.parameter + "' " + std::to_string(c.line) + " " + std::to_string(c.column) +
+                                    " '" + c.token + "' '" + c.reason + "' '" + c.cause + "' '" + read_before + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << json.standard_output;
+        EXPECT_EQ(directory_listing(directory),
+                  (std::vector<std::string>{"DataInpTemp1d.txt", "failure.py", "report.json"}));
+    }
+}
+
+// New warnings carry the parameter they concern; a step count beyond 32 bits
+// is many_steps, and the run indeed stops at once with status 3.
+TEST_F(Options, CheckWarnsAboutUnitsBoresAndStepCountsBeyond32Bits) {
+    write_file(param(), "q\n0.002\n0.05\n5000\n850\n20 20\n7.85\n0.46\n45\n600 600\n");
+    const ProgramRun json = run_program_with(directory, "--check --json");
+    EXPECT_EQ(json.status, 1);
+    write_file(directory / "report.json", json.standard_output);
+    const std::string script =
+        "import json,sys\n"
+        "d=json.load(open(sys.argv[1]))\n"
+        "got=sorted([(w['code'],w['parameter']) for w in d['warnings']],key=str)\n"
+        "want=sorted([('bore','inner_radius'),('implausible','density'),('implausible','specific_heat'),"
+        "('many_steps',None)],key=str)\n"
+        "assert got==want,got\n";
+    write_file(directory / "warnings.py", script);
+    const std::string command =
+        "python3 '" + (directory / "warnings.py").string() + "' '" + (directory / "report.json").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << json.standard_output;
+    fs::remove(directory / "warnings.py");
+
+    write_file(param(), "q\n0\n0.05\n5000\n850\n20 20\n7.85\n0.46\n45\n600 600\n");
+    const ProgramRun text = run_program_with(directory, "--check");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.standard_output.find("the parameters ask for 7477153144 time steps"), std::string::npos)
+        << text.standard_output;
+    EXPECT_EQ(text.standard_output.find("no time step (step count"), std::string::npos);
+    const ProgramRun run = run_program(directory);
+    EXPECT_EQ(run.status, 3) << run.standard_error;
 }
 
 // A JSON number of the report, read back.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -20,6 +21,25 @@ using namespace model;
 using namespace program;
 
 namespace {
+
+std::string file_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// The report of a read that must fail.
+CheckReport check_failing_text(const std::string& text) {
+    textio::FreeFormReader reader = textio::make_memory_reader(text);
+    textio::ReadProvenance provenance;
+    reader.provenance = &provenance;
+    ParameterSet parameters;
+    const textio::ReadOutcome outcome = read_parameter_set(reader, parameters);
+    EXPECT_NE(outcome, textio::ReadOutcome::ok);
+    return analyse_failed_read(parameters, provenance, text, textio::text_offset(reader),
+                               textio::failure_number_of(outcome));
+}
 
 CheckReport check_text(const std::string& text) {
     textio::FreeFormReader reader = textio::make_memory_reader(text);
@@ -114,6 +134,9 @@ TEST(ParameterCheck, CleanFilesGiveNoWarning) {
         "q\r\n0\r\n0.05\r\n5000\r\n850\r\n20 20\r\n7800\r\n460\r\n45\r\n6 6\r\n",
     };
     for (const auto& entry : std::filesystem::directory_iterator(std::string(TEMP1D_SOURCE_DIR) + "/examples")) {
+        // The hollow example has an inner radius, which is warned about
+        // (AnInnerRadiusIsWarnedAboutAsNoBore).
+        if (entry.path().filename() == "hollow-section") continue;
         std::ifstream in(entry.path() / "DataInpTemp1d.txt", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
@@ -200,6 +223,204 @@ TEST(ParameterCheck, NotingOriginsChangesNoRead) {
         EXPECT_EQ(read_parameter_set(plain, a), read_parameter_set(noting, b));
         EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
     }
+}
+
+// The mistakes a new user makes that stop the read: each is located at the
+// value being read and the place reading stopped, with the reason and the
+// likely cause the text shows.
+TEST(ParameterCheck, EveryReadFailureIsLocatedWithItsLikelyCause) {
+    struct Failure {
+        std::string label;
+        std::string file;
+        int number;
+        std::string field;  // empty: the title line
+        int line;
+        int column;
+        std::string token;
+        std::string_view reason;
+        std::string cause;  // empty: none expected
+    };
+    const std::string utf16 = std::string("\xFF\xFEq\0\n\0000\0\n\0", 10);
+    const std::vector<Failure> failures = {
+        {"density left out", "q\n0\n0.05\n5000\n850\n20 20\n460\n45\n6 6\n", 24, "first_phase_duration", 9, 4, "",
+         reason_missing_line, ""},
+        {"letter O in the conductivity", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n3O\n6 6\n", 59, "conductivity", 9, 1,
+         "3O", reason_not_a_number, "letter_in_number"},
+        {"letter l in the density", "q\n0\n0.05\n5000\n850\n20 20\n78l0\n460\n45\n6 6\n", 59, "density", 7, 1, "78l0",
+         reason_not_a_number, "letter_in_number"},
+        {"one value on line 6 and a comment", "q\n0\n0.05\n5000\n850\n60 oil temperature\n7800\n460\n45\n6 6\n", 59,
+         "ambient_temperature_2", 6, 4, "oil", reason_not_a_number, "few_values"},
+        {"one value on line 10", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6\n", 24, "second_phase_duration", 10, 2,
+         "", reason_file_ended, "few_values"},
+        {"no title line", "0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", 24, "conductivity", 9, 4, "",
+         reason_missing_line, "no_title_line"},
+        {"no title line after a byte order mark", "\xEF\xBB\xBF-.5\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\r\n", 24,
+         "conductivity", 9, 4, "", reason_missing_line, "no_title_line"},
+        {"UTF-16", utf16, 59, "inner_radius", 2, 1, "?0?", reason_not_a_number, "utf16"},
+        {"typographic minus",
+         "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 \xE2\x88\x92"
+         "6\n",
+         59, "second_phase_duration", 10, 3, "???6", reason_not_a_number, "non_ascii"},
+        {"number out of range", "q\n0\n0.05\n1e999\n850\n20 20\n7800\n460\n45\n6 6\n", 64, "heat_transfer_coefficient",
+         4, 1, "1e999", reason_out_of_range, ""},
+        {"bad repeat count", "q\n0\n0.05\n5000\n850\n0*20\n7800\n460\n45\n6 6\n", 64, "ambient_temperature_1", 6, 1,
+         "0*", reason_out_of_range, ""},
+        {"file ends early, CR LF", "q\r\n0\r\n0.05\r\n", 24, "heat_transfer_coefficient", 3, 5, "", reason_file_ended,
+         ""},
+        {"empty file", "", 24, "", 1, 1, "", reason_file_ended, ""},
+    };
+    for (const Failure& expected : failures) {
+        SCOPED_TRACE(expected.label);
+        const CheckReport report = check_failing_text(expected.file);
+        ASSERT_TRUE(report.failure.has_value());
+        const ReadFailure& f = *report.failure;
+        EXPECT_EQ(f.number, expected.number);
+        EXPECT_EQ(f.field, expected.field.empty() ? -1 : field_index(expected.field));
+        EXPECT_TRUE(f.place_known);
+        EXPECT_EQ(f.line, expected.line);
+        EXPECT_EQ(f.column, expected.column);
+        EXPECT_EQ(f.token, expected.token);
+        EXPECT_EQ(f.reason, expected.reason);
+        std::string causes;
+        for (const FailureCause& cause : f.causes) causes += cause.code + " ";
+        if (expected.cause.empty()) {
+            EXPECT_EQ(causes, "");
+        } else {
+            EXPECT_NE(causes.find(expected.cause), std::string::npos) << causes;
+        }
+        // Only the values before the one being read are shown, with their
+        // origins, and no run is forecast.
+        const std::string text = check_report_text(report);
+        const std::size_t shown = static_cast<std::size_t>(std::max(f.field, 0));
+        for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
+            const std::string row = "  " + std::string(parameter_fields[i].meaning) + ":";
+            EXPECT_EQ(text.find(row) != std::string::npos, i < shown) << row << "\n" << text;
+        }
+        EXPECT_EQ(text.find("The run will do"), std::string::npos);
+        EXPECT_NE(text.find(": " + std::string(expected.reason) + ".\n"), std::string::npos) << text;
+        const std::string json = check_report_json(report);
+        EXPECT_NE(json.find("\"status\": " + std::to_string(expected.number) + "\n"), std::string::npos) << json;
+        EXPECT_EQ(json.find("\"run\""), std::string::npos);
+    }
+}
+
+TEST(ParameterCheck, AFailedReadWarnsAboutTheValuesReadBefore) {
+    // A line left out: the values after it come from the line above their
+    // own and are out of range for what they are taken as.
+    const CheckReport report = check_failing_text("q\n0\n0.05\n5000\n850\n20 20\n460\n45\n6 6\n");
+    std::string codes;
+    for (const CheckWarning& w : report.warnings) {
+        EXPECT_GE(w.field, 0);
+        EXPECT_LT(w.field, report.failure->field);
+        codes += w.code + " " + std::string(parameter_fields[static_cast<std::size_t>(w.field)].name) + "\n";
+    }
+    EXPECT_NE(codes.find("implausible density\n"), std::string::npos) << codes;
+    EXPECT_NE(codes.find("implausible specific_heat\n"), std::string::npos) << codes;
+    // A failure before the outer radius is read warns about no bore.
+    const CheckReport early = check_failing_text("q\n0.01\nx\n");
+    EXPECT_EQ(early.failure->field, field_index("outer_radius"));
+    EXPECT_TRUE(early.warnings.empty()) << describe(early);
+}
+
+// Values far outside what any solid or quench has get a warning that names
+// the likely unit; the bounds themselves are plausible.
+TEST(ParameterCheck, ImplausibleValuesNameTheirLikelyUnit) {
+    struct Case {
+        std::string label;
+        std::string file;
+        std::string field;
+        std::string words;  // in the message
+    };
+    const std::vector<Case> cases = {
+        {"radius in millimetres", "q\n0\n20\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "outer_radius", "millimetres"},
+        {"inner radius in millimetres", "q\n5\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "inner_radius",
+         "5 mm = 0.005 m"},
+        {"Biot number", "q\n0\n20\n5000\n850\n20 20\n7800\n460\n45\n6 6\n", "heat_transfer_coefficient",
+         "Biot number 4444"},
+        {"coefficient", "q\n0\n0.05\n2e6\n850\n20 20\n7800\n460\n45\n6 6\n", "heat_transfer_coefficient", "above 10^6"},
+        {"temperature below absolute zero", "q\n0\n0.05\n5000\n850\n20 -273.16\n7800\n460\n45\n6 6\n",
+         "ambient_temperature_2", "absolute zero"},
+        {"density in g/cm3", "q\n0\n0.05\n5000\n850\n20 20\n7.85\n460\n45\n6 6\n", "density",
+         "g/cm3? (7.85 g/cm3 = 7850 kg/m3)"},
+        {"density too high", "q\n0\n0.05\n5000\n850\n20 20\n25001\n460\n45\n6 6\n", "density", "above 25000"},
+        {"specific heat in kJ", "q\n0\n0.05\n5000\n850\n20 20\n7800\n0.46\n45\n6 6\n", "specific_heat",
+         "kJ/(kg K)? (0.46 kJ/(kg K) = 460 J/(kg K))"},
+        {"conductivity", "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n1001\n6 6\n", "conductivity", "above 1000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CheckReport report = check_text(c.file);
+        bool found = false;
+        for (const CheckWarning& w : report.warnings) {
+            found = found || (w.code == "implausible" && w.field == field_index(c.field) &&
+                              w.message.find(c.words) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << describe(report);
+        const std::string json = check_report_json(report);
+        EXPECT_NE(json.find("\"code\": \"implausible\", \"parameter\": \"" + c.field + "\""), std::string::npos)
+            << json;
+    }
+    // At the bounds: lithium, osmium, lead, silver, a bar of 1 m in a
+    // medium at absolute zero, the strongest quench.
+    const std::vector<std::string> plausible = {
+        "q\n0\n1\n5000\n850\n-273.15 -273.15\n534\n130\n429\n6 6\n",
+        "q\n0\n0.001\n1e6\n850\n20 20\n22590\n50\n1000\n6 6\n",
+        "q\n0\n0.05\n5000\n850\n20 20\n25000\n460\n45\n6 6\n",
+    };
+    for (const std::string& file : plausible) {
+        SCOPED_TRACE(file);
+        const CheckReport report = check_text(file);
+        for (const CheckWarning& w : report.warnings) EXPECT_NE(w.code, "implausible") << w.message;
+    }
+    // A negative value is warned about as negative only.
+    const CheckReport negative = check_text("q\n0\n0.05\n5000\n850\n20 20\n-7800\n460\n45\n6 6\n");
+    EXPECT_EQ(describe(negative), "negative field 6 at 7:1\nno_steps field -1 at 0:0\n");
+}
+
+TEST(ParameterCheck, AStepCountBeyond32BitsIsManyStepsNeverNoSteps) {
+    // Density in g/cm3 and specific heat in kJ/(kg K).
+    const CheckReport report = check_text("q\n0\n0.05\n5000\n850\n20 20\n7.85\n0.46\n45\n600 600\n");
+    EXPECT_EQ(report.forecast.setup.step_count, std::numeric_limits<std::int32_t>::min());
+    const double asked = std::trunc(report.forecast.setup.total_time / report.forecast.setup.reference_step + 1.0);
+    ASSERT_GT(asked, 2147483647.0);
+    int many = 0;
+    for (const CheckWarning& w : report.warnings) {
+        EXPECT_NE(w.code, "no_steps");
+        if (w.code != "many_steps") continue;
+        ++many;
+        EXPECT_EQ(w.field, -1);
+        EXPECT_NE(w.message.find(std::to_string(static_cast<std::uint64_t>(asked)) + " time steps"), std::string::npos)
+            << w.message;
+        EXPECT_NE(w.message.find("status 3"), std::string::npos) << w.message;
+    }
+    EXPECT_EQ(many, 1) << describe(report);
+    // Just inside the range the count is a number of steps as it is.
+    const CheckReport inside = check_text("q\n0\n0.05\n5000\n850\n20 20\n7.85\n0.46\n45\n60 60\n");
+    EXPECT_GT(inside.forecast.setup.step_count, many_steps);
+    EXPECT_EQ(inside.warnings.back().code, "many_steps");
+    EXPECT_EQ(inside.warnings.back().message.find("status 3"), std::string::npos);
+}
+
+TEST(ParameterCheck, AnInnerRadiusIsWarnedAboutAsNoBore) {
+    const std::string text = file_text(std::string(TEMP1D_SOURCE_DIR) + "/examples/hollow-section/DataInpTemp1d.txt");
+    const CheckReport report = check_text(text);
+    ASSERT_EQ(report.warnings.size(), 1u) << describe(report);
+    const CheckWarning& bore = report.warnings.front();
+    EXPECT_EQ(bore.code, "bore");
+    EXPECT_EQ(bore.field, field_index("inner_radius"));
+    EXPECT_EQ(bore.line, 2);
+    EXPECT_EQ(bore.column, 1);
+    EXPECT_NE(bore.message.find("solid bar of radius R - inner radius = 0.049999999999999996 m"), std::string::npos)
+        << bore.message;
+    EXPECT_NE(bore.message.find("R = 0.06 m"), std::string::npos) << bore.message;
+    ParameterSet p;
+    for (std::size_t i = 0; i < parameter_fields.size(); ++i) p.*parameter_fields[i].member = report.values[i].value;
+    EXPECT_EQ(report.forecast.effective_coefficient, effective_coefficient(p, p.heat_transfer_coefficient));
+    EXPECT_NEAR(report.forecast.effective_coefficient, 1920.0, 1e-9);
+    EXPECT_NE(check_report_json(report).find("\"code\": \"bore\", \"parameter\": \"inner_radius\", \"line\": 2"),
+              std::string::npos);
+    // No warning for a solid bar.
+    EXPECT_TRUE(check_text(plain_parameters).warnings.empty());
 }
 
 TEST(ParameterCheck, NumbersInTheReportReadBackExactly) {
