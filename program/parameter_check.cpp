@@ -321,8 +321,14 @@ bool first_line_holds_number(std::string_view text) {
     return at < text.size() && is_digit(text[at]);
 }
 
+// UTF-16 text starts with its byte order mark, or (text in ASCII letters)
+// has a zero byte in every other place, which other binary data does not.
 bool looks_like_utf16(std::string_view text) {
-    return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
+    const std::size_t looked_at = std::min<std::size_t>(text.size(), 256);
+    std::array<std::size_t, 2> zeros{};
+    for (std::size_t i = 0; i < looked_at; ++i) zeros[i % 2] += text[i] == '\0' ? 1 : 0;
+    return looked_at >= 4 && (zeros[0] == 0 || zeros[1] == 0) && zeros[0] + zeros[1] >= looked_at / 4;
 }
 
 // The likely causes of a failed read that show in the text.
@@ -337,8 +343,8 @@ std::vector<FailureCause> likely_causes(const CheckReport& report, const ReadFai
     const bool utf16 = looks_like_utf16(text);
     if (utf16) {
         causes.push_back({"utf16",
-                          "the file seems to be UTF-16 text (it holds zero bytes or starts with a UTF-16 byte order "
-                          "mark): save it as plain ASCII or UTF-8 text"});
+                          "the file seems to be UTF-16 text (a zero byte in every other place, or a UTF-16 byte "
+                          "order mark): save it as plain ASCII or UTF-8 text"});
     } else if (std::any_of(raw_token.begin(), raw_token.end(),
                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
         causes.push_back({"non_ascii", "\"" + failure.token +

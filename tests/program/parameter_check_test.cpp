@@ -15,6 +15,7 @@
 #include <string>
 
 #include "model/parameter_file.h"
+#include "textio/failure_report.h"
 #include "support/parameter_texts.h"
 
 using namespace model;
@@ -257,6 +258,13 @@ TEST(ParameterCheck, EveryReadFailureIsLocatedWithItsLikelyCause) {
         {"no title line after a byte order mark", "\xEF\xBB\xBF-.5\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\r\n", 24,
          "conductivity", 9, 4, "", reason_missing_line, "no_title_line"},
         {"UTF-16", utf16, 59, "inner_radius", 2, 1, "?0?", reason_not_a_number, "utf16"},
+        {"UTF-16, big-endian without a byte order mark",
+         std::string("\0q\0\n\0"
+                     "0\0\n",
+                     8),
+         59, "inner_radius", 2, 1, "?0?", reason_not_a_number, "utf16"},
+        {"zero bytes that are no UTF-16", std::string(8, '\0') + "\n0\n0.05\n", 24, "heat_transfer_coefficient", 3, 5,
+         "", reason_file_ended, ""},
         {"typographic minus",
          "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 \xE2\x88\x92"
          "6\n",
@@ -302,6 +310,25 @@ TEST(ParameterCheck, EveryReadFailureIsLocatedWithItsLikelyCause) {
         EXPECT_NE(json.find("\"status\": " + std::to_string(expected.number) + "\n"), std::string::npos) << json;
         EXPECT_EQ(json.find("\"run\""), std::string::npos);
     }
+}
+
+TEST(ParameterCheck, AFailureBeyondTheKeptTextHasNoPlace) {
+    // The check keeps the start of the file only; reading that stops after
+    // it is reported without a place (line and column 0).
+    const std::string file = "q\n0\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 x\n";
+    textio::FreeFormReader reader = textio::make_memory_reader(file);
+    textio::ReadProvenance provenance;
+    reader.provenance = &provenance;
+    ParameterSet parameters;
+    ASSERT_EQ(read_parameter_set(reader, parameters), textio::ReadOutcome::syntax_error);
+    const CheckReport report = analyse_failed_read(parameters, provenance, std::string_view(file).substr(0, 20),
+                                                   textio::text_offset(reader), textio::failure_syntax);
+    ASSERT_TRUE(report.failure.has_value());
+    EXPECT_FALSE(report.failure->place_known);
+    EXPECT_EQ(report.failure->line, 0);
+    EXPECT_EQ(report.failure->field, field_index("second_phase_duration"));
+    EXPECT_NE(check_report_text(report).find("Reading stopped beyond the first 1024 KiB"), std::string::npos);
+    EXPECT_NE(check_report_json(report).find("\"line\": 0, \"column\": 0"), std::string::npos);
 }
 
 TEST(ParameterCheck, AFailedReadWarnsAboutTheValuesReadBefore) {
