@@ -623,8 +623,8 @@ std::string failure_report_text(const CheckReport& report) {
         out += "\n";
     }
     append_warnings_text(out, report);
-    out += "A run stops here with the failure report above (severe (" + std::to_string(f.number) + "), exit status " +
-           std::to_string(f.number) + ").\n";
+    out += "A run stops here with its failure report on standard error (severe (" + std::to_string(f.number) +
+           "), exit status " + std::to_string(f.number) + ").\n";
     return out;
 }
 
