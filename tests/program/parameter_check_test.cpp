@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "model/parameter_file.h"
 #include "textio/failure_report.h"
 #include "support/parameter_texts.h"
+#include "support/scratch_folder.h"
 
 using namespace model;
 using namespace program;
@@ -448,6 +451,60 @@ TEST(ParameterCheck, AnInnerRadiusIsWarnedAboutAsNoBore) {
               std::string::npos);
     // No warning for a solid bar.
     EXPECT_TRUE(check_text(plain_parameters).warnings.empty());
+}
+
+// Every failed read of a damaged file gives a place inside the file and a
+// report that is JSON: the file cut at every byte, each byte replaced by a
+// zero byte, a byte outside ASCII, a letter O, a quote or a backslash, and
+// the fuzz corpus.
+TEST(ParameterCheck, FailuresOfDamagedFilesArePlacedAndGiveJson) {
+    std::vector<std::string> texts;
+    for (std::size_t cut = 0; cut <= plain_parameters.size(); ++cut) texts.push_back(plain_parameters.substr(0, cut));
+    for (std::size_t at = 0; at < plain_parameters.size(); ++at) {
+        for (char c : {'\0', '\xFF', 'O', '"', '\\'}) {
+            std::string damaged = plain_parameters;
+            damaged[at] = c;
+            texts.push_back(damaged);
+        }
+    }
+    const std::filesystem::path source(TEMP1D_SOURCE_DIR);
+    for (const auto& entry : std::filesystem::directory_iterator(source / "fuzz/corpus/fuzz_parameter_reader")) {
+        texts.push_back(file_text(entry.path()));
+    }
+    std::string documents = "[";
+    int failures = 0;
+    for (const std::string& text : texts) {
+        textio::FreeFormReader reader = textio::make_memory_reader(text);
+        ParameterSet parameters;
+        if (read_parameter_set(reader, parameters) == textio::ReadOutcome::ok) continue;
+        SCOPED_TRACE(text);
+        const CheckReport report = check_failing_text(text);
+        const ReadFailure& f = *report.failure;
+        EXPECT_TRUE(f.place_known);
+        const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+        EXPECT_GE(f.line, 1);
+        EXPECT_LE(f.line, lines);
+        EXPECT_GE(f.column, 1);
+        EXPECT_GE(f.field, -1);
+        EXPECT_LT(f.field, static_cast<int>(parameter_fields.size()));
+        EXPECT_FALSE(f.reason.empty());
+        documents += (failures++ == 0 ? "" : ",") + check_report_json(report);
+    }
+    documents += "]";
+    ASSERT_GT(failures, 100);
+    const std::filesystem::path folder = make_scratch_directory("check-json");
+    {
+        std::ofstream out(folder / "reports.json", std::ios::binary);
+        out << documents;
+    }
+    const std::string command =
+        "python3 -c \"import json,sys\n"
+        "for d in json.load(open(sys.argv[1])):\n"
+        "    assert set(d)=={'program','parameter_file','parameters','warnings','failure','status'},d\n"
+        "    assert d['status']==d['failure']['number'] and len(d['parameters'])<=11,d\n\" '" +
+        (folder / "reports.json").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    remove_scratch_directory(folder);
 }
 
 TEST(ParameterCheck, NumbersInTheReportReadBackExactly) {
