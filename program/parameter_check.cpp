@@ -75,6 +75,19 @@ void add_warning(CheckReport& report, std::string code, int field, const Checked
     report.warnings.push_back(std::move(warning));
 }
 
+// The index in parameter_fields of the field named `name`.
+constexpr std::size_t field_named(std::string_view name) {
+    std::size_t index = 0;
+    while (index < parameter_fields.size() && parameter_fields[index].name != name) ++index;
+    return index;
+}
+constexpr std::size_t outer_radius_field = field_named("outer_radius");
+constexpr std::size_t coefficient_field = field_named("heat_transfer_coefficient");
+static_assert(outer_radius_field < parameter_fields.size() && coefficient_field < parameter_fields.size());
+
+// The first step count that a 32-bit count does not hold.
+constexpr double first_step_count_beyond_32_bits = 2147483648.0;  // 2^31
+
 // "x" with the unit of the field.
 std::string value_with_unit(const ParameterField& field, double value) {
     return exact_number_text(value) + " " + std::string(field.unit);
@@ -136,9 +149,9 @@ void warn_about_unit(CheckReport& report, int index) {
     }
     // The bore warning needs the outer radius, which a failed read may not
     // have reached.
-    const bool outer_read = !report.failure || report.failure->field > 1;
+    const bool outer_read = !report.failure || report.failure->field > static_cast<int>(outer_radius_field);
     if (name == "inner_radius" && v > 0.0 && std::isfinite(v) && outer_read) {
-        const double outer = report.values[1].value;
+        const double outer = report.values[outer_radius_field].value;
         add_warning(report, "bore", index, &checked,
                     said + " is above 0: the model has no bore; it computes a solid bar of radius R - inner radius = " +
                         exact_number_text(outer - v) + " m with the surface term taken at the outer radius R = " +
@@ -243,8 +256,8 @@ std::string step_count_text(double count) {
 void warn_about_biot_number(CheckReport& report) {
     const double biot = report.forecast.biot_number;
     if (biot > largest_plausible_biot_number) {
-        const int index = 2;  // the coefficient, which the Biot number scales with
-        add_warning(report, "implausible", index, &report.values[index],
+        // On the coefficient, which the Biot number scales with.
+        add_warning(report, "implausible", static_cast<int>(coefficient_field), &report.values[coefficient_field],
                     "the Biot number " + exact_number_text(biot) +
                         " is above 1000: the surface takes the temperature of the medium at once; check the units of "
                         "the radii (m), the heat-transfer coefficient (W/(m2 K)) and the conductivity (W/(m K))");
@@ -254,7 +267,7 @@ void warn_about_biot_number(CheckReport& report) {
 void warn_about_run(CheckReport& report) {
     const std::int32_t steps = report.forecast.setup.step_count;
     const double requested = requested_step_count(report.forecast.setup);
-    if (std::isfinite(requested) && requested >= 2147483648.0) {
+    if (std::isfinite(requested) && requested >= first_step_count_beyond_32_bits) {
         // Too many for the 32-bit count: the run stops before its first step.
         // (A zero reference step, from a bar of no thickness, asks for no
         // count at all and is a run without steps.)

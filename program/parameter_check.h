@@ -64,7 +64,7 @@ struct ReadFailure {
     int line = 0;              // where reading stopped: the token, or after the last character read
     int column = 0;            // 1-based byte column
     std::string token;         // the token reading stopped at; empty when the file ended
-    std::string reason;        // one of failure_reasons
+    std::string reason;        // one of the reason_ texts below
     std::string explanation;   // the reason in a sentence, with the token and the value
     std::vector<FailureCause> causes;
 };
