@@ -323,15 +323,40 @@ int lines_with_text(std::string_view text) {
     return count + (has_text ? 1 : 0);
 }
 
-// Whether the first line starts with a number (after a UTF-8 byte order
-// mark and blanks): then the title line seems to be missing.
+// Whether `token` is a number as the reader takes it: a sign, digits with
+// an optional decimal point, an optional exponent.
+bool is_number_token(std::string_view token) {
+    std::size_t at = 0;
+    auto digits = [&] {
+        const std::size_t start = at;
+        while (at < token.size() && is_digit(token[at])) ++at;
+        return at - start;
+    };
+    if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
+    std::size_t mantissa = digits();
+    if (at < token.size() && token[at] == '.') {
+        ++at;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (at < token.size() && std::string_view("eEdDqQ").find(token[at]) != std::string_view::npos) {
+        ++at;
+        if (at < token.size() && (token[at] == '+' || token[at] == '-')) ++at;
+        if (digits() == 0) return false;
+    }
+    return at == token.size();
+}
+
+// Whether the first line begins with a number (after a UTF-8 byte order
+// mark and blanks): then the title line seems to be missing.  A title such
+// as "42CrMo4 bar" does not count.
 bool first_line_holds_number(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    std::size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    if (at < text.size() && text[at] == '.') ++at;
-    return at < text.size() && is_digit(text[at]);
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    std::size_t end = begin;
+    while (end < text.size() && !ends_token(text[end]) && text[end] != '\r') ++end;
+    return is_number_token(text.substr(begin, end - begin));
 }
 
 // UTF-16 text starts with its byte order mark, or (text in ASCII letters)
@@ -344,14 +369,16 @@ bool looks_like_utf16(std::string_view text) {
     return looked_at >= 4 && (zeros[0] == 0 || zeros[1] == 0) && zeros[0] + zeros[1] >= looked_at / 4;
 }
 
+constexpr std::string_view no_title_text =
+    "the first line begins with a number: the title line seems to be missing (the first line is always skipped as "
+    "the title, so every value is taken from the line written for the next one)";
+
 // The likely causes of a failed read that show in the text.
 std::vector<FailureCause> likely_causes(const CheckReport& report, const ReadFailure& failure, std::string_view text,
                                         std::string_view raw_token) {
     std::vector<FailureCause> causes;
     if (first_line_holds_number(text)) {
-        causes.push_back({"no_title_line",
-                          "the first line holds a number: the title line seems to be missing (the first line is "
-                          "always skipped as the title, so every value is read one line early)"});
+        causes.push_back({"no_title_line", std::string(no_title_text)});
     }
     const bool utf16 = looks_like_utf16(text);
     if (utf16) {

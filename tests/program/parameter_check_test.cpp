@@ -260,6 +260,9 @@ TEST(ParameterCheck, EveryReadFailureIsLocatedWithItsLikelyCause) {
          reason_missing_line, "no_title_line"},
         {"no title line after a byte order mark", "\xEF\xBB\xBF-.5\n0.05\n5000\n850\n20 20\n7800\n460\n45\n6 6\r\n", 24,
          "conductivity", 9, 4, "", reason_missing_line, "no_title_line"},
+        {"a line left out under a title that begins with a digit",
+         "42CrMo4 bar\n0\n0.05\n5000\n850\n20 20\n460\n45\n6 6\n", 24, "first_phase_duration", 9, 4, "",
+         reason_missing_line, ""},
         {"UTF-16", utf16, 59, "inner_radius", 2, 1, "?0?", reason_not_a_number, "utf16"},
         {"UTF-16, big-endian without a byte order mark",
          std::string("\0q\0\n\0"
