@@ -380,6 +380,11 @@ std::vector<FailureCause> likely_causes(const CheckReport& report, const ReadFai
     if (first_line_holds_number(text)) {
         causes.push_back({"no_title_line", std::string(no_title_text)});
     }
+    if (text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos) {
+        causes.push_back({"cr_line_ends",
+                          "the lines end in a carriage return alone, so the whole file is one line: save it with LF "
+                          "or CR LF line ends"});
+    }
     const bool utf16 = looks_like_utf16(text);
     if (utf16) {
         causes.push_back({"utf16",
@@ -545,8 +550,11 @@ CheckReport analyse_failed_read(const ParameterSet& parameters, const textio::Re
     if (failure.place_known) {
         std::size_t at = stop_offset;
         if (number == textio::failure_end_of_file) {
-            if (at > 0 && text[at - 1] == '\n') --at;
-            if (at > 0 && text[at - 1] == '\r') --at;
+            // The line end of the last line is not part of it.
+            if (at > 0 && text[at - 1] == '\n') {
+                --at;
+                if (at > 0 && text[at - 1] == '\r') --at;
+            }
         } else if (number != textio::failure_read) {
             std::size_t begin = at;
             while (begin > 0 && !ends_token(text[begin - 1])) --begin;

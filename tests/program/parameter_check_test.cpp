@@ -263,6 +263,8 @@ TEST(ParameterCheck, EveryReadFailureIsLocatedWithItsLikelyCause) {
         {"a line left out under a title that begins with a digit",
          "42CrMo4 bar\n0\n0.05\n5000\n850\n20 20\n460\n45\n6 6\n", 24, "first_phase_duration", 9, 4, "",
          reason_missing_line, ""},
+        {"carriage returns alone", "q\r0\r0.05\r5000\r850\r20 20\r7800\r460\r45\r6 6\r", 24, "inner_radius", 1, 41, "",
+         reason_file_ended, "cr_line_ends"},
         {"UTF-16", utf16, 59, "inner_radius", 2, 1, "?0?", reason_not_a_number, "utf16"},
         {"UTF-16, big-endian without a byte order mark",
          std::string("\0q\0\n\0"
