@@ -238,8 +238,8 @@ void order_in_child(int n, const std::string& routine) {
 TEST_F(NumlibDeathTest, FactorFailuresAreReportedLikeDlsltr) {
     const System last_zero{{0, 1}, {1, 1}, {1, 0}, {1, 1}};  // last pivot 1 - 1
     EXPECT_PROGRAM_EXIT(factor_in_child(last_zero), ExitedWithCode(library_stop),
-                Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
-                            " ***          zero during execution."})));
+                        Eq(records({"", " *** FATAL    ERROR 2 from DLSLTF.  Element 2 of the diagonal became exactly",
+                                    " ***          zero during execution."})));
     for (const std::string name : {"DLSLTF", "DLSLTS", "DLSLTE"}) {
         const std::string expected =
             records({"", " *** TERMINAL ERROR 1 from " + name + ".  The number of equations must be positive",
