@@ -29,7 +29,11 @@ std::uint32_t run_program(const program::CommandLine& command) {
         return static_cast<std::uint32_t>(status);
     }
     textio::install_interrupt_handlers();
-    if (command.action == program::ProgramAction::check) return program::run_parameter_check(command.json);
+    program::LoadedTables tables;
+    if (command.action == program::ProgramAction::check) {
+        if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
+        return program::run_parameter_check(command.json, command.tables, tables);
+    }
     model::ParameterSet parameters;
     try {
         parameters = model::read_parameter_file();
@@ -38,7 +42,6 @@ std::uint32_t run_program(const program::CommandLine& command) {
         textio::end_process_by_signal(stop.signal_number,
                                       "temp1d: " + program::interrupted_read_report(stop.signal_number));
     }
-    program::LoadedTables tables;
     if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
     return program::run_simulation(parameters, !command.quiet, tables.view);
 }

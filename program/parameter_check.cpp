@@ -692,6 +692,18 @@ std::string check_report_text(const CheckReport& report) {
         line.resize(std::max<std::size_t>(line.size() + 1, 32), ' ');
         out += line + value + "\n";
     };
+    if (!report.tables.empty()) {
+        out += "Tables:\n";
+        for (const CheckedTable& t : report.tables) {
+            out += "  " + t.quantity + " from " + t.file + " (" + t.option + "): " + std::to_string(t.rows) +
+                   " rows, " + exact_number_text(t.lowest_temperature) + " to " +
+                   exact_number_text(t.highest_temperature) + " C, " + exact_number_text(t.smallest_value) + " to " +
+                   exact_number_text(t.largest_value) + " " + t.unit + "; " + exact_number_text(t.value_at_start) +
+                   " " + t.unit + " at the initial temperature\n";
+        }
+        out += "  The run takes each value at the temperatures a step starts from: the surface node's for the\n"
+               "  coefficient (applied as given, in place of line 4), each element's mean for the material.\n\n";
+    }
     out += "The run will do:\n";
     row("diffusivity", exact_number_text(s.diffusivity) + " m2/s");
     row("element length", exact_number_text(s.element_length) + " m");
@@ -702,7 +714,10 @@ std::string check_report_text(const CheckReport& report) {
     row("medium changes", f.switch_step ? "at step " + std::to_string(*f.switch_step) + " (time " +
                                               exact_number_text(f.switch_time) + " s)"
                                         : std::string("never"));
-    row("effective coefficient", exact_number_text(f.effective_coefficient) + " W/(m2 K) (2 h R / (R - inner radius))");
+    const bool coefficient_table = std::any_of(report.tables.begin(), report.tables.end(),
+                                               [](const CheckedTable& t) { return t.option == "--coefficient-table"; });
+    row("effective coefficient", exact_number_text(f.effective_coefficient) + " W/(m2 K) (2 h R / (R - inner radius))" +
+                                     (coefficient_table ? "; the run takes the table's instead" : ""));
     row("Biot number", exact_number_text(f.biot_number));
     row("result file size", std::to_string(f.result_file_bytes) + " bytes");
     char estimate[64];
@@ -762,6 +777,20 @@ std::string check_report_json(const CheckReport& report) {
         out += "}\n";
         return out;
     }
+    if (!report.tables.empty()) {
+        out += "  \"tables\": [\n";
+        for (std::size_t i = 0; i < report.tables.size(); ++i) {
+            const CheckedTable& t = report.tables[i];
+            out += "    {\"option\": " + json_string(t.option) + ", \"file\": " + json_string(t.file) +
+                   ", \"quantity\": " + json_string(t.quantity) + ", \"unit\": " + json_string(t.unit) +
+                   ", \"rows\": " + std::to_string(t.rows) + ", \"temperature_range\": [" +
+                   json_number(t.lowest_temperature) + ", " + json_number(t.highest_temperature) +
+                   "], \"value_range\": [" + json_number(t.smallest_value) + ", " + json_number(t.largest_value) +
+                   "], \"value_at_initial_temperature\": " + json_number(t.value_at_start) + "}" +
+                   (i + 1 < report.tables.size() ? ",\n" : "\n");
+        }
+        out += "  ],\n";
+    }
     const RunForecast& f = report.forecast;
     const ModelSetup& s = f.setup;
     out += "  \"run\": {\n";
@@ -783,7 +812,54 @@ std::string check_report_json(const CheckReport& report) {
     return out;
 }
 
-std::uint32_t run_parameter_check(bool json) {
+void add_tables(CheckReport& report, const TableFiles& files, const LoadedTables& tables) {
+    const struct {
+        const char* option;
+        const std::string& file;
+        const model::PropertyTable* table;
+        const char* quantity;
+        const char* unit;
+    } given[] = {
+        {"--coefficient-table", files.coefficient, tables.view.coefficient, "surface coefficient", "W/(m2 K)"},
+        {"--conductivity-table", files.conductivity, tables.view.conductivity, "conductivity", "W/(m K)"},
+        {"--specific-heat-table", files.specific_heat, tables.view.specific_heat, "specific heat", "J/(kg K)"},
+    };
+    double initial = 0.0, medium_1 = 0.0, medium_2 = 0.0;
+    for (std::size_t i = 0; i < parameter_fields.size(); ++i) {
+        if (parameter_fields[i].name == "initial_temperature") initial = report.values[i].value;
+        if (parameter_fields[i].name == "ambient_temperature_1") medium_1 = report.values[i].value;
+        if (parameter_fields[i].name == "ambient_temperature_2") medium_2 = report.values[i].value;
+    }
+    // Every temperature of the run lies between the initial temperature and
+    // those of the media.
+    const double coldest = std::min({initial, medium_1, medium_2});
+    const double hottest = std::max({initial, medium_1, medium_2});
+    for (const auto& g : given) {
+        if (g.table == nullptr) continue;
+        const model::PropertyTable& t = *g.table;
+        CheckedTable shown;
+        shown.option = g.option;
+        shown.file = g.file;
+        shown.quantity = g.quantity;
+        shown.unit = g.unit;
+        shown.rows = t.temperature.size();
+        shown.lowest_temperature = t.temperature.front();
+        shown.highest_temperature = t.temperature.back();
+        shown.smallest_value = *std::min_element(t.value.begin(), t.value.end());
+        shown.largest_value = *std::max_element(t.value.begin(), t.value.end());
+        shown.value_at_start = model::table_value(t, initial);
+        if (coldest < shown.lowest_temperature || hottest > shown.highest_temperature) {
+            add_warning(report, "table_range", -1, nullptr,
+                        "the run's temperatures (" + exact_number_text(coldest) + " to " + exact_number_text(hottest) +
+                            " C) leave the rows of " + g.file + " (" + exact_number_text(shown.lowest_temperature) +
+                            " to " + exact_number_text(shown.highest_temperature) + " C, " + g.option +
+                            "); beyond them the " + g.quantity + " is held at the value of the nearest row");
+        }
+        report.tables.push_back(std::move(shown));
+    }
+}
+
+std::uint32_t run_parameter_check(bool json, const TableFiles& files, const LoadedTables& tables) {
     // The same read as a run, through the same channel and relative name
     // (its failures are reported as a run reports them and end with the same
     // status), except that a missing file is not created: it gets the report
@@ -831,6 +907,7 @@ std::uint32_t run_parameter_check(bool json) {
 
     CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());
     report.parameter_file = full_path;
+    add_tables(report, files, tables);
     textio::stop_if_interrupted();
     write_standard_output(json ? check_report_json(report) : check_report_text(report));
     return report.warnings.empty() ? status_success : status_check_warnings;

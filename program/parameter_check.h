@@ -17,6 +17,7 @@
 
 #include "model/heat_model.h"
 #include "model/parameter_fields.h"
+#include "program/material_tables.h"
 #include "textio/free_form_reader.h"
 
 namespace program {
@@ -76,6 +77,20 @@ inline constexpr std::string_view reason_file_ended = "the file ended";
 inline constexpr std::string_view reason_missing_line = "a line seems to be missing";
 inline constexpr std::string_view reason_read_error = "the file could not be read";
 
+// A table of the boiling-curve mode, as the check shows it.
+struct CheckedTable {
+    std::string option;    // "--coefficient-table", ...
+    std::string file;      // as given
+    std::string quantity;  // "surface coefficient", ...
+    std::string unit;
+    std::size_t rows = 0;
+    double lowest_temperature = 0.0;
+    double highest_temperature = 0.0;
+    double smallest_value = 0.0;
+    double largest_value = 0.0;
+    double value_at_start = 0.0;  // at the initial temperature
+};
+
 struct CheckReport {
     std::string parameter_file;  // its full path
     std::array<CheckedValue, model::parameter_fields.size()> values;
@@ -84,6 +99,7 @@ struct CheckReport {
     // Set when the read failed: then only the values before `failure->field`
     // were read, the warnings are about those alone and there is no forecast.
     std::optional<ReadFailure> failure;
+    std::vector<CheckedTable> tables;  // the tables given, in option order
 };
 
 // Implausible values: beyond these bounds no solid or quench is found, and a
@@ -128,6 +144,13 @@ std::string exact_number_text(double value);
 // warnings.  A failed read writes the run's failure report to standard error
 // as a run does, then the report of the failure to standard output, and
 // stops the work with the run's failure status.
-std::uint32_t run_parameter_check(bool json);
+// `tables` are the tables the command line names, already read; the report
+// shows them and warns (code table_range) where the run's temperatures,
+// which stay between the initial and the medium temperatures, leave a
+// table's rows.
+std::uint32_t run_parameter_check(bool json, const TableFiles& files, const LoadedTables& tables);
+
+// Adds the tables to a report of values read in full, with their warnings.
+void add_tables(CheckReport& report, const TableFiles& files, const LoadedTables& tables);
 
 }  // namespace program

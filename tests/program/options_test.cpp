@@ -127,6 +127,44 @@ TEST_F(Options, CheckReadsOnceAsARunDoesFromPipesAndHugeFiles) {
     fs::remove(param());
 }
 
+TEST_F(Options, CheckShowsTheTablesAndWarnsWhereTheRunLeavesThem) {
+    write_file(param(), plain_parameters);  // from 850 C into media at 20 C
+    write_file(directory / "h.csv", "T,h\n100,6000\n500,6000\n520,350\n800,350\n");
+    write_file(directory / "k.csv", "0,15\n1000,26\n");
+    const ProgramRun text = run_program_with(directory, "--check --coefficient-table h.csv --conductivity-table k.csv");
+    EXPECT_EQ(text.status, 1) << text.standard_output;
+    EXPECT_NE(text.standard_output.find("surface coefficient from h.csv (--coefficient-table): 4 rows, 100 to 800 C, "
+                                        "350 to 6000 W/(m2 K); 350 W/(m2 K) at the initial temperature"),
+              std::string::npos)
+        << text.standard_output;
+    EXPECT_NE(text.standard_output.find("the run's temperatures (20 to 850 C) leave the rows of h.csv"),
+              std::string::npos);
+    EXPECT_EQ(text.standard_output.find("leave the rows of k.csv"), std::string::npos) << "k.csv covers the run";
+
+    const ProgramRun json = run_program_with(directory, "--check --json --coefficient-table h.csv");
+    write_file(directory / "report.json", json.standard_output);
+    const std::string script = "import json,sys\n"
+                               "d=json.load(open(sys.argv[1]))\n"
+                               "t=d['tables'][0]\n"
+                               "assert t['option']=='--coefficient-table' and t['rows']==4, t\n"
+                               "assert t['temperature_range']==[100,800] and t['value_range']==[350,6000], t\n"
+                               "assert [w['code'] for w in d['warnings']]==['table_range'], d['warnings']\n"
+                               "assert d['status']==1\n";
+    write_file(directory / "check.py", script);
+    EXPECT_EQ(std::system(
+                  ("python3 '" + (directory / "check.py").string() + "' '" + (directory / "report.json").string() + "'")
+                      .c_str()),
+              0)
+        << json.standard_output;
+
+    // A bad table ends the check as it ends a run.
+    write_file(directory / "bad.csv", "20,1\n");
+    const ProgramRun bad = run_program_with(directory, "--check --specific-heat-table bad.csv");
+    EXPECT_EQ(bad.status, 7);
+    EXPECT_EQ(bad.standard_error, "temp1d: bad.csv: fewer than two rows\r\n");
+    EXPECT_EQ(bad.standard_output, "");
+}
+
 TEST_F(Options, CheckShowsTheOneEffectiveCoefficientForAHollowBar) {
     // The hollow example: 2 * 800 * 0.06 / (0.06 - 0.01) = 1920, the value
     // the fit and the user guide give as well.
