@@ -37,11 +37,13 @@ double effective_coefficient(const ParameterSet& p, double coefficient) {
     return ((coefficient * 2.0) * p.outer_radius) / (p.outer_radius - p.inner_radius);
 }
 
+namespace {
+
 // Mesh, system matrix and load weights.  The matrix is assembled into a
 // system cleared to zero: every entry is 0.0 plus the contributions of its
 // elements in element order, so node e receives its share from element e-1
 // before the one from element e.
-static void assemble_system_matrix(HeatModel& m) {
+void assemble_system_matrix(HeatModel& m) {
     const ParameterSet& p = m.parameters;
     std::array<ElementMatrix, element_count + 1> k;
     for (int e = 1; e <= element_count; ++e) {
@@ -72,6 +74,8 @@ static void assemble_system_matrix(HeatModel& m) {
     m.system_matrix_upper[node_count] = 0.0;
 }
 
+}  // namespace
+
 void set_up_model(HeatModel& m, const ParameterSet& parameters) {
     m.parameters = parameters;
     m.setup = derive_model_setup(parameters);
@@ -90,18 +94,20 @@ void set_up_model(HeatModel& m, const ParameterSet& parameters) {
     m.dTmax = 0.0;
 }
 
+namespace {
+
 // The surface loads L of the medium around the cylinder at `time`: the
 // second phase's from the switch time on.  A NaN time or switch time keeps
 // the first phase's medium.
-static const double* surface_loads_at(const HeatModel& m, double time) {
+const double* surface_loads_at(const HeatModel& m, double time) {
     const ElementLoadWeights& w = m.load_weights;
     return (time >= m.parameters.first_phase_duration) ? w.surface_load_2.data() : w.surface_load_1.data();
 }
 
 // Element e's load vector from the temperatures T1, T2 of its nodes: the
 // one per-element routine of both ways of building the load vector.
-static ElementLoad load_of_element(const ElementLoadWeights& w, int e, double T1, double T2, double dt,
-                                   const double* surface_load) {
+ElementLoad load_of_element(const ElementLoadWeights& w, int e, double T1, double T2, double dt,
+                            const double* surface_load) {
     const GaussRadii& radii = w.radius_at_points[e];
     return element_load(T1, T2, w.capacity[e], radii.at_point_1, radii.at_point_2, dt, surface_load[e]);
 }
@@ -110,7 +116,7 @@ static ElementLoad load_of_element(const ElementLoadWeights& w, int e, double T1
 // below it (its F2) plus the share of the element above it (its F1), in
 // that order, as the element-by-element assembly into a cleared array adds
 // them.
-static double nodal_load(double from_element_below, double from_element_above) {
+double nodal_load(double from_element_below, double from_element_above) {
     return (0.0 + from_element_below) + from_element_above;
 }
 
@@ -118,7 +124,7 @@ static double nodal_load(double from_element_below, double from_element_above) {
 // element.  Used by the first step, to prepare the second, and by every step
 // that solves through DLSLTR; on the substituting path the next load vector
 // is built during the substitution instead.
-static void build_load_vector(HeatModel& m, const double* surface_load) {
+void build_load_vector(HeatModel& m, const double* surface_load) {
     const ElementLoadWeights& w = m.load_weights;
     const double dt = m.setup.time_step;
     const NodalArray& T = m.node_temperature;
@@ -136,7 +142,7 @@ static void build_load_vector(HeatModel& m, const double* surface_load) {
 // Solves right_hand_side with the assembled matrix through DLSLTR, which
 // reports a zero pivot (and, with the library's settings, ends the run
 // there).  Returns whether right_hand_side holds the solution.
-static bool solve_through_dlsltr(HeatModel& m) {
+bool solve_through_dlsltr(HeatModel& m) {
     m.lower_diagonal = m.system_matrix_lower;
     m.main_diagonal = m.system_matrix_main;
     m.upper_diagonal = m.system_matrix_upper;
@@ -156,7 +162,7 @@ static bool solve_through_dlsltr(HeatModel& m) {
 // could not show it for the later ones: a load vector that is zero except
 // at node 51 never meets a multiplier on its way through the elimination, so
 // even a multiplier of the wrong sign would pass.
-static void solve_first_step(HeatModel& m) {
+void solve_first_step(HeatModel& m) {
     if (!solve_through_dlsltr(m)) {
         m.solve_path = SolvePath::full_solve_only;
         return;
@@ -179,7 +185,7 @@ static void solve_first_step(HeatModel& m) {
 // once element i is done, and goes into right_hand_side(i+1), whose
 // eliminated value has already been used.  The solution goes to
 // node_temperature.
-static void substitute_and_build_next_load(HeatModel& m, const double* surface_load) {
+void substitute_and_build_next_load(HeatModel& m, const double* surface_load) {
     constexpr int n = node_count;
     double* const b = &m.right_hand_side[1];
     const double* const s = &m.lower_diagonal[1];
@@ -213,6 +219,8 @@ static void substitute_and_build_next_load(HeatModel& m, const double* surface_l
     }
     next_load[1] = 0.0 + from_above;
 }
+
+}  // namespace
 
 // One step of the implicit scheme:
 //

@@ -130,4 +130,11 @@ inline void shift_first_row(int n, double* s, double* d, double* u) {
     }
 }
 
+// The two failures of the tridiagonal routines, recorded (E1SETI, E1MES)
+// against the routine that called: N <= 0 (a TERMINAL error 1) and a pivot
+// that became exactly zero at `element` (a FATAL error 2).  One text each
+// for DLSLTR, DLSLTF, DLSLTS and DLSLTE.
+void record_bad_order(int n);
+void record_zero_pivot(int element);
+
 }  // namespace numlib::detail

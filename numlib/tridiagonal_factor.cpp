@@ -9,30 +9,17 @@
 
 namespace numlib {
 
-namespace {
-
-// The order check of both routines: N <= 0 is a TERMINAL error.
-void report_bad_order(int n) {
-    E1SETI(1, n);
-    E1MES(terminal, 1, "The number of equations must be positive while N = %(i1) is given.");
-}
-
-}  // namespace
-
 void DLSLTF(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* MULT, int* IPVT) {
     E1PSH("DLSLTF ");
     const int n = N;
     if (n <= 0) {
-        report_bad_order(n);
+        detail::record_bad_order(n);
         E1POP("DLSLTF ");
         return;
     }
     detail::shift_first_row(n, SUBDIAG, DIAG, SUPDIAG);
     const int failed_element = detail::eliminate(n, SUBDIAG, DIAG, SUPDIAG, nullptr, MULT, IPVT);
-    if (failed_element != 0) {
-        E1SETI(1, failed_element);
-        E1MES(fatal, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
-    }
+    if (failed_element != 0) detail::record_zero_pivot(failed_element);
     E1POP("DLSLTF ");
 }
 
@@ -43,7 +30,7 @@ void DLSLTS(const int& N, const double* SUBDIAG, const double* DIAG, const doubl
         // The only failure; the routine name is pushed for its report alone,
         // which keeps the push and pop off the path of every good call.
         E1PSH("DLSLTS ");
-        report_bad_order(n);
+        detail::record_bad_order(n);
         E1POP("DLSLTS ");
         return;
     }
@@ -56,7 +43,7 @@ void DLSLTE(const int& N, const double* MULT, const int* IPVT, double* RHS) {
     if (n <= 0) {
         // As in DLSLTS: the name is pushed for the report alone.
         E1PSH("DLSLTE ");
-        report_bad_order(n);
+        detail::record_bad_order(n);
         E1POP("DLSLTE ");
         return;
     }

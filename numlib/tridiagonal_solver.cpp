@@ -7,12 +7,25 @@
 
 namespace numlib {
 
+namespace detail {
+
+void record_bad_order(int n) {
+    E1SETI(1, n);
+    E1MES(terminal, 1, "The number of equations must be positive while N = %(i1) is given.");
+}
+
+void record_zero_pivot(int element) {
+    E1SETI(1, element);
+    E1MES(fatal, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
+}
+
+}  // namespace detail
+
 bool DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double* RHS) {
     E1PSH("DLSLTR ");
     const int n = N;
     if (n <= 0) {
-        E1SETI(1, n);
-        E1MES(terminal, 1, "The number of equations must be positive while N = %(i1) is given.");
+        detail::record_bad_order(n);
         E1POP("DLSLTR ");
         return false;
     }
@@ -21,8 +34,7 @@ bool DLSLTR(const int& N, double* SUBDIAG, double* DIAG, double* SUPDIAG, double
     if (failed_element == 0) {
         detail::back_substitute(n, SUBDIAG, DIAG, SUPDIAG, RHS);
     } else {
-        E1SETI(1, failed_element);
-        E1MES(fatal, 2, "Element %(i1) of the diagonal became exactly zero during execution.");
+        detail::record_zero_pivot(failed_element);
     }
     E1POP("DLSLTR ");
     return failed_element == 0;
