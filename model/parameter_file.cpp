@@ -29,16 +29,31 @@ textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, Parameter
     return ReadOutcome::ok;
 }
 
-ParameterSet read_parameter_file() {
-    textio::Channel& channel = textio::open_unit(parameter_file_unit, parameter_file_name);
+void read_parameter_file(ParameterSet& parameters, bool create_missing, ParameterFileRecord* record) {
+    textio::Channel& channel = create_missing ? textio::open_unit(parameter_file_unit, parameter_file_name)
+                                              : textio::open_existing_unit(parameter_file_unit, parameter_file_name);
     textio::FreeFormReader reader = textio::make_channel_reader(channel);
-    ParameterSet parameters;
-    const ReadOutcome outcome = read_parameter_set(reader, parameters);
+    if (record != nullptr) {
+        record->full_path = channel.full_path;
+        reader.provenance = record->provenance;
+        channel.input_copy = record->text;
+        channel.input_copy_limit = record->text_limit;
+    }
+    ReadOutcome outcome = ReadOutcome::ok;
+    try {
+        outcome = read_parameter_set(reader, parameters);
+    } catch (const textio::Stop&) {
+        // A read that the system failed or a signal cut short.
+        channel.input_copy = nullptr;
+        if (record != nullptr) record->stop_offset = textio::text_offset(reader);
+        throw;
+    }
+    channel.input_copy = nullptr;
+    if (record != nullptr) record->stop_offset = textio::text_offset(reader);
     if (outcome != ReadOutcome::ok) {
         textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
     }
     textio::close_unit(parameter_file_unit);
-    return parameters;
 }
 
 }  // namespace model

@@ -2,6 +2,8 @@
 // parameters of a run read by nine free-form reads.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "model/heat_model.h"
@@ -17,8 +19,29 @@ inline constexpr int parameter_file_unit = 217;
 // what went wrong.
 textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, ParameterSet& parameters);
 
-// Opens, reads and closes the parameter file; a failure ends the program
-// with its failure report.
-ParameterSet read_parameter_file();
+// What a read of the parameter file records besides the values, for the
+// check; a run records nothing.
+struct ParameterFileRecord {
+    textio::ReadProvenance* provenance = nullptr;  // where each value came from
+    std::string* text = nullptr;                   // a copy of the bytes read, up to `text_limit`
+    std::size_t text_limit = 0;
+    std::size_t stop_offset = 0;  // set: the offset in the file where reading stopped
+    std::string full_path;        // set: the file's full path, as reports name it
+};
+
+// Opens, reads and closes the parameter file (unit 217, relative to the
+// working directory).  A run creates a missing file (`create_missing`), as
+// it always has; a check does not (failure 29).  A failed open or read
+// writes its failure report and stops the work (textio::Stop); the values
+// read before the failure are then in `parameters`, and `record` says where
+// reading stopped.
+void read_parameter_file(ParameterSet& parameters, bool create_missing = true, ParameterFileRecord* record = nullptr);
+
+// The parameter file of a run.
+inline ParameterSet read_parameter_file() {
+    ParameterSet parameters;
+    read_parameter_file(parameters);
+    return parameters;
+}
 
 }  // namespace model

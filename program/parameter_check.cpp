@@ -870,33 +870,24 @@ std::uint32_t run_parameter_check(bool json, const TableFiles& files, const Load
     std::string text;
     textio::ReadProvenance provenance;
     ParameterSet parameters;
-    std::string full_path;
+    model::ParameterFileRecord record;
+    record.provenance = &provenance;
+    record.text = &text;
+    record.text_limit = kept_text_limit;
     std::optional<CheckReport> failed;
     std::uint32_t failure_status = 0;
-    {
-        textio::Channel& channel = textio::open_existing_unit(parameter_file_unit, parameter_file_name);
-        full_path = channel.full_path;
-        channel.input_copy = &text;
-        channel.input_copy_limit = kept_text_limit;
-        textio::FreeFormReader reader = textio::make_channel_reader(channel);
-        reader.provenance = &provenance;
-        // A failed read writes the run's report and stops; the check then
-        // says where and why before it stops with the same status.
-        try {
-            const textio::ReadOutcome outcome = read_parameter_set(reader, parameters);
-            if (outcome != textio::ReadOutcome::ok) {
-                textio::report_failure(textio::failure_number_of(outcome), channel.unit, channel.full_path);
-            }
-        } catch (const textio::Stop& stop) {
-            channel.input_copy = nullptr;
-            if (stop.signal_number != 0 || stop.status <= textio::failure_status_base) throw;
-            failure_status = stop.status;
-            failed = analyse_failed_read(parameters, provenance, text, textio::text_offset(reader),
-                                         static_cast<int>(stop.status - textio::failure_status_base));
-        }
-        channel.input_copy = nullptr;
-        if (!failed) textio::close_unit(parameter_file_unit);
+    // A failed read writes the run's report and stops; the check then says
+    // where and why before it stops with the same status.
+    try {
+        model::read_parameter_file(parameters, false, &record);
+    } catch (const textio::Stop& stop) {
+        // Interruptions, and failures to open, which have nothing to place.
+        if (stop.signal_number != 0 || stop.status <= textio::failure_status_base || record.full_path.empty()) throw;
+        failure_status = stop.status;
+        failed = analyse_failed_read(parameters, provenance, text, record.stop_offset,
+                                     static_cast<int>(stop.status - textio::failure_status_base));
     }
+    const std::string& full_path = record.full_path;
     if (failed) {
         failed->parameter_file = full_path;
         textio::stop_if_interrupted();
