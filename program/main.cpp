@@ -39,8 +39,7 @@ std::uint32_t run_program(const program::CommandLine& command) {
         parameters = model::read_parameter_file();
     } catch (const textio::Stop& stop) {
         if (stop.signal_number == 0) throw;
-        textio::end_process_by_signal(stop.signal_number,
-                                      "temp1d: " + program::interrupted_read_report(stop.signal_number));
+        program::end_by_interruption(stop.signal_number, program::interrupted_read_report(stop.signal_number));
     }
     if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
     return program::run_simulation(parameters, !command.quiet, tables.view);
@@ -66,7 +65,7 @@ int main(int argc, char** argv) {
             const std::string report = command.action == program::ProgramAction::check
                                            ? program::interrupted_check_report(stop.signal_number)
                                            : program::interrupted_read_report(stop.signal_number);
-            textio::end_process_by_signal(stop.signal_number, "temp1d: " + report);
+            program::end_by_interruption(stop.signal_number, report);
         }
         status = stop.status;
     } catch (const std::bad_alloc&) {

@@ -14,19 +14,31 @@ namespace program {
 
 namespace {
 
-// The whole of a table file, or why it cannot be read.
+// Ends the process by the signal that cut a call short while `name` was
+// opened or read.
+[[noreturn]] void end_reading_by_interruption(const std::string& name) {
+    const int signal_number = textio::interrupt_signal();
+    end_by_interruption(signal_number, interrupted_table_report(signal_number, name));
+}
+
+// The whole of a table file, or why it cannot be read.  A named pipe waits
+// for its writer; a signal then ends the process.
 std::string read_table_file(const std::string& name, std::string& text) {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = -1;
+    for (;;) {
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || errno != EINTR) break;
+        if (textio::interrupt_signal() != 0) end_reading_by_interruption(name);
+    }
     if (fd < 0) return std::strerror(errno);
     std::string problem;
     char buffer[4096];
     for (;;) {
         std::size_t count = 0;
         const int error = textio::read_some(fd, buffer, sizeof buffer, count);
-        if (error == EINTR) {
-            ::close(fd);
-            const int signal_number = textio::interrupt_signal();
-            textio::end_process_by_signal(signal_number, "temp1d: " + interrupted_table_report(signal_number, name));
+        if (error == EINTR || textio::interrupt_signal() != 0) {
+            textio::close_file(fd);
+            end_reading_by_interruption(name);
         }
         if (error != 0) {
             problem = std::strerror(error);

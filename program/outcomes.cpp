@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "program/progress.h"
 #include "textio/posix_file.h"
 
 namespace program {
@@ -26,6 +27,11 @@ void write_standard_output(std::string_view text) {
     if (error == EINTR) textio::stop_if_interrupted();
     write_report_line(std::string("standard output could not be written: ") + std::strerror(error));
     textio::stop_program(failure_status(textio::failure_write));
+}
+
+void end_by_interruption(int signal_number, std::string_view text) {
+    finish_progress();  // the report stands on a line of its own
+    textio::end_process_by_signal(signal_number, "temp1d: " + std::string(text));
 }
 
 void write_report_line(std::string_view text) {

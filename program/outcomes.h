@@ -53,4 +53,8 @@ void write_standard_output(std::string_view text);
 // Writes "temp1d: <text>" and CR LF to standard error.
 void write_report_line(std::string_view text);
 
+// Ends the process by `signal_number` after erasing the progress line and
+// writing "temp1d: <text>" (with every unit written out and closed).
+[[noreturn]] void end_by_interruption(int signal_number, std::string_view text);
+
 }  // namespace program

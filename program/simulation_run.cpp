@@ -13,16 +13,6 @@
 
 namespace program {
 
-namespace {
-
-// Ends the process by the signal of an interruption, after `report`.
-[[noreturn]] void end_by_interruption(int signal_number, const std::string& report) {
-    finish_progress();  // the report stands on a line of its own
-    textio::end_process_by_signal(signal_number, "temp1d: " + report);
-}
-
-}  // namespace
-
 std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted,
                              const model::MaterialTables& tables) {
     const std::int64_t step_count = model::derive_model_setup(parameters).step_count;

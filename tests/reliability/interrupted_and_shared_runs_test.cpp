@@ -248,6 +248,30 @@ TEST_F(InterruptedRuns, ReadsThatNeverEndOrWaitForeverEndByTheSignal) {
     fs::remove(errors);
 }
 
+TEST_F(InterruptedRuns, TableThatNobodyWritesEndsByTheSignal) {
+    write_file(directory / "DataInpTemp1d.txt", plain_parameters);
+    write_file(directory / "temperat.txt", "old results\r\n");
+    const fs::path table = directory / "h.csv";
+    const fs::path errors = directory.parent_path() / (directory.filename().string() + ".stderr");
+    ASSERT_EQ(::mkfifo(table.c_str(), 0666), 0);
+    const pid_t pid = start_program(directory, errors, "--coefficient-table=h.csv");
+    ASSERT_GT(pid, 0);
+    // The moment: the run waits in the open of the table for a writer.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (read_file("/proc/" + std::to_string(pid) + "/wchan").value_or("") != "wait_for_partner" &&
+           std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(pid, SIGHUP);
+    const int status = wait_or_kill(pid, 60);
+    ASSERT_NE(status, -1) << "the program did not end after SIGHUP";
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGHUP);
+    EXPECT_EQ(read_file(errors), "temp1d: run interrupted by SIGHUP while reading the table h.csv\r\n");
+    EXPECT_EQ(read_file(directory / "temperat.txt"), "old results\r\n");
+    fs::remove(errors);
+}
+
 TEST_F(InterruptedRuns, WriteBlockedOnAPipeEndsByTheSignal) {
     // The result file is a named pipe whose reader never reads: the run
     // fills the pipe and waits in its write until the signal comes.
