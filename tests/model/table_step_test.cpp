@@ -12,6 +12,7 @@
 #include "model/heat_model.h"
 #include "model/property_table.h"
 #include "model/table_step.h"
+#include "support/parameter_sets.h"
 
 using namespace model;
 
@@ -24,19 +25,14 @@ const PropertyTable probe_specific_heat = make_property_table({20.0, 850.0}, {44
 const PropertyTable boiling_curve = make_property_table({20.0, 490.0, 510.0, 900.0}, {6000.0, 6000.0, 350.0, 350.0});
 
 ParameterSet probe_parameters(double duration) {
-    ParameterSet p;
-    p.inner_radius = 0.0;
-    p.outer_radius = 0.00625;
-    p.heat_transfer_coefficient = 1000.0;  // replaced by the table
-    p.initial_temperature = 850.0;
-    p.ambient_temperature_1 = 60.0;
-    p.ambient_temperature_2 = 60.0;
-    p.density = 8400.0;
-    p.specific_heat = 440.0;
-    p.conductivity = 15.0;
-    p.first_phase_duration = duration / 2.0;
-    p.second_phase_duration = duration / 2.0;
-    return p;
+    // The coefficient of line 4 is replaced by the table.
+    return quench({.outer_radius = 0.00625,
+                   .coefficient = 1000.0,
+                   .medium_temperature = 60.0,
+                   .density = 8400.0,
+                   .specific_heat = 440.0,
+                   .conductivity = 15.0,
+                   .run_length = duration});
 }
 
 // The reference: nodes at i * dr (i = 0..n), each with the control volume

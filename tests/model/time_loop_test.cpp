@@ -7,26 +7,13 @@
 #include <limits>
 
 #include "model/heat_model.h"
+#include "support/parameter_sets.h"
 
 using namespace model;
 
 namespace {
 
-ParameterSet quench_parameters() {
-    ParameterSet p;
-    p.inner_radius = 0.0;
-    p.outer_radius = 0.05;
-    p.heat_transfer_coefficient = 5000.0;
-    p.initial_temperature = 850.0;
-    p.ambient_temperature_1 = 20.0;
-    p.ambient_temperature_2 = 20.0;
-    p.density = 7800.0;
-    p.specific_heat = 460.0;
-    p.conductivity = 45.0;
-    p.first_phase_duration = 6.0;
-    p.second_phase_duration = 6.0;
-    return p;
-}
+ParameterSet quench_parameters() { return quench({}); }
 
 constexpr std::int32_t largest_count = std::numeric_limits<std::int32_t>::max();
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "model/heat_model.h"
+#include "support/parameter_sets.h"
 
 using namespace model;
 
@@ -95,19 +96,15 @@ constexpr double diffusivity = conductivity / (density * specific_heat);
 ParameterSet quench(double inner_radius, double heat_transfer_coefficient) {
     const double mesh_radius = outer_radius - inner_radius;
     const double run_length = 1.02 * mesh_radius * mesh_radius / diffusivity;
-    ParameterSet p;
-    p.inner_radius = inner_radius;
-    p.outer_radius = outer_radius;
-    p.heat_transfer_coefficient = heat_transfer_coefficient;
-    p.initial_temperature = initial_temperature;
-    p.ambient_temperature_1 = ambient_temperature;
-    p.ambient_temperature_2 = ambient_temperature;
-    p.density = density;
-    p.specific_heat = specific_heat;
-    p.conductivity = conductivity;
-    p.first_phase_duration = run_length / 2.0;
-    p.second_phase_duration = run_length / 2.0;
-    return p;
+    return ::quench({.inner_radius = inner_radius,
+                     .outer_radius = outer_radius,
+                     .coefficient = heat_transfer_coefficient,
+                     .initial_temperature = initial_temperature,
+                     .medium_temperature = ambient_temperature,
+                     .density = density,
+                     .specific_heat = specific_heat,
+                     .conductivity = conductivity,
+                     .run_length = run_length});
 }
 
 constexpr double fourier_targets[] = {0.05, 0.2, 0.5, 1.0};
