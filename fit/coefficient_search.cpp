@@ -228,6 +228,14 @@ FitResult fit_coefficient(const FitProblem& problem) {
         result.interval_low = 0.0;
         result.interval_high = std::numeric_limits<double>::infinity();
     }
+    // A minimum on an end of the search range has no interval at all.
+    if (result.on_boundary) {
+        result.interval_low = 0.0;
+        result.interval_high = std::numeric_limits<double>::infinity();
+    }
+    result.physical_coefficient = model::effective_coefficient(problem.parameters, result.coefficient);
+    result.physical_low = model::effective_coefficient(problem.parameters, result.interval_low);
+    result.physical_high = model::effective_coefficient(problem.parameters, result.interval_high);
     result.model_runs = objective.runs;
     result.interrupted = objective.interrupted;
     result.minimum_found = std::isfinite(objective.lowest_sum) && objective.lowest_sum < objective.highest_sum;

@@ -27,6 +27,12 @@ struct FitResult {
     bool on_boundary = false;   // the minimum lies at an end of the search range
     double interval_low = 0.0;  // approximate 95 % interval of the coefficient
     double interval_high = 0.0;
+    // The physical problem's coefficient, model::effective_coefficient of
+    // the value for the parameter file, and its 95 % interval (0 and
+    // infinity for open ends).
+    double physical_coefficient = 0.0;
+    double physical_low = 0.0;
+    double physical_high = 0.0;
     double rms_residual = 0.0;
     double largest_residual = 0.0;     // measured minus model, the largest in size
     std::size_t largest_at = 0;        // index of the point where it lies

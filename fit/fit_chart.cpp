@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "fit/fit_parameters.h"
+#include "fit/fit_report.h"
 
 namespace fit {
 
@@ -106,10 +107,11 @@ std::string fit_chart_svg(const FitChartInput& in) {
     const char* position = problem.position == ProbePosition::centre ? "centre" : "surface";
     svg += "<text x=\"450.0\" y=\"26.0\" text-anchor=\"middle\" class=\"title\">temp1d-fit: " + xml(in.curve_file) +
            "</text>\n";
-    std::string note = "h = " + format("%.6g", result.coefficient) + " W/(m2 K) in the parameter file (effective " +
-                       format("%.6g", effective_coefficient(problem.parameters, result.coefficient)) +
-                       "); RMS residual " + format("%.3g", result.rms_residual) + " K; " +
-                       std::to_string(problem.times.size()) + " points at the " + position;
+    std::string note = "physical h = " + format("%.6g", result.physical_coefficient) + " W/(m2 K) (Bi " +
+                       format("%.3g", biot_number(problem.parameters, result.physical_coefficient)) +
+                       "; parameter file " + format("%.6g", result.coefficient) + "); RMS residual " +
+                       format("%.3g", result.rms_residual) + " K; " + std::to_string(problem.times.size()) +
+                       " points at the " + position;
     svg += "<text x=\"450.0\" y=\"46.0\" text-anchor=\"middle\" class=\"note\">" + xml(note) + "</text>\n";
 
     // The fitted window.

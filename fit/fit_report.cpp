@@ -49,7 +49,23 @@ std::string json_interval(const FitResult& result, double low, double high) {
            (interval_open_high(result) ? std::string("null") : json_number(high)) + "]";
 }
 
+// The physical interval: both ends or null (the interval of the physical
+// coefficient is either bounded on both sides or not given).
+std::string physical_interval_text(double low, double high) {
+    if (!(low > 0.0 && std::isfinite(high))) return "open";
+    return format("%.6g", low) + " .. " + format("%.6g", high) + " W/(m2 K)";
+}
+
+std::string physical_json_interval(double low, double high) {
+    if (!(low > 0.0 && std::isfinite(high))) return "null";
+    return "[" + json_number(low) + ", " + json_number(high) + "]";
+}
+
 }  // namespace
+
+double biot_number(const model::ParameterSet& p, double physical_coefficient) {
+    return physical_coefficient * (p.outer_radius - p.inner_radius) / p.conductivity;
+}
 
 std::string boundary_notice(const FitResult& result) {
     const bool low = result.coefficient <= lowest_coefficient * 1.0000001;
@@ -76,15 +92,19 @@ std::string fit_report_text(const FitReportInput& in) {
     out += "curve: " + in.curve_file + ", " + std::to_string(problem.times.size()) + " points from " +
            format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
            position_name(problem.position) + " temperature\n";
-    out += "heat-transfer coefficient (parameter file): " + format("%.10g", result.coefficient) + " W/(m2 K)\n";
+    out += "physical heat-transfer coefficient: " + format("%.10g", result.physical_coefficient) + " W/(m2 K)\n";
     out +=
-        "effective coefficient (used by the model):  " + format("%.10g", effective_coefficient(p, result.coefficient)) +
-        " W/(m2 K)\n";
+        "95 % interval (physical):        " + physical_interval_text(result.physical_low, result.physical_high) + "\n";
+    out += "Biot number:                     " + format("%.4g", biot_number(p, result.physical_coefficient)) + "\n";
+    out += "heat-transfer coefficient (parameter file): " + format("%.10g", result.coefficient) +
+           " W/(m2 K) (line 4; reproduces temp1d's own run)\n";
     out +=
         "95 % interval (parameter file):  " + interval_text(result, result.interval_low, result.interval_high) + "\n";
+    out += "effective coefficient (used by the model):  " +
+           format("%.10g", model::effective_coefficient(p, result.coefficient)) + " W/(m2 K)\n";
     out += "95 % interval (effective):       " +
-           interval_text(result, effective_coefficient(p, result.interval_low),
-                         effective_coefficient(p, result.interval_high)) +
+           interval_text(result, model::effective_coefficient(p, result.interval_low),
+                         model::effective_coefficient(p, result.interval_high)) +
            "\n";
     out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
     out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
@@ -109,12 +129,18 @@ std::string fit_report_json(const FitReportInput& in) {
     out += "  \"points\": " + std::to_string(problem.times.size()) + ",\n";
     out += "  \"first_time\": " + json_number(problem.times.front()) + ",\n";
     out += "  \"last_time\": " + json_number(problem.times.back()) + ",\n";
+    out += "  \"physical_coefficient\": " + json_number(result.physical_coefficient) + ",\n";
+    out += "  \"physical_interval_95\": " + physical_json_interval(result.physical_low, result.physical_high) + ",\n";
+    out += "  \"biot_number\": " + json_number(biot_number(p, result.physical_coefficient)) + ",\n";
+    out += "  \"parameter_file_coefficient\": " + json_number(result.coefficient) + ",\n";
+    out +=
+        "  \"parameter_file_interval_95\": " + json_interval(result, result.interval_low, result.interval_high) + ",\n";
     out += "  \"heat_transfer_coefficient\": " + json_number(result.coefficient) + ",\n";
-    out += "  \"effective_coefficient\": " + json_number(effective_coefficient(p, result.coefficient)) + ",\n";
+    out += "  \"effective_coefficient\": " + json_number(model::effective_coefficient(p, result.coefficient)) + ",\n";
     out += "  \"interval_95\": " + json_interval(result, result.interval_low, result.interval_high) + ",\n";
     out += "  \"effective_interval_95\": " +
-           json_interval(result, effective_coefficient(p, result.interval_low),
-                         effective_coefficient(p, result.interval_high)) +
+           json_interval(result, model::effective_coefficient(p, result.interval_low),
+                         model::effective_coefficient(p, result.interval_high)) +
            ",\n";
     out += "  \"rms_residual\": " + json_number(result.rms_residual) + ",\n";
     out += "  \"largest_residual\": {\"value\": " + json_number(result.largest_residual) +

@@ -19,6 +19,10 @@ struct FitReportInput {
 std::string fit_report_text(const FitReportInput& input);
 std::string fit_report_json(const FitReportInput& input);
 
+// The Biot number of the physical problem: the physical coefficient times
+// the wall (R - inner radius) over the conductivity.
+double biot_number(const model::ParameterSet& parameters, double physical_coefficient);
+
 // The notice for a minimum on an end of the search range.
 std::string boundary_notice(const FitResult& result);
 

@@ -205,12 +205,19 @@ TEST_F(FitOutputs, AnOpenIntervalEndIsNullWithAWarningAndStatusOneWithEveryOutpu
     result.coefficient = 1000.0;
     result.interval_low = 990.0;
     result.interval_high = std::numeric_limits<double>::infinity();
+    result.physical_coefficient = 2000.0;
+    result.physical_low = 1980.0;
+    result.physical_high = std::numeric_limits<double>::infinity();
     result.model_values = problem.temperatures;
     const std::vector<int> lines{1, 2, 3, 4, 5};
     const FitReportInput input{&problem, &result, "c.csv", lines, 0.0};
     const std::string json = fit_report_json(input);
     EXPECT_NE(json.find("\"interval_95\": [990, null]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"effective_interval_95\": [1980, null]"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"parameter_file_interval_95\": [990, null]"), std::string::npos) << json;
+    // The physical interval is bounded on both sides or null.
+    EXPECT_NE(json.find("\"physical_interval_95\": null"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"physical_coefficient\": 2000,"), std::string::npos) << json;
     const std::string text = fit_report_text(input);
     EXPECT_NE(text.find("95 % interval (parameter file):  990 .. open W/(m2 K)"), std::string::npos) << text;
     EXPECT_NE(text.find("warning: the 95 % interval has no upper end"), std::string::npos) << text;

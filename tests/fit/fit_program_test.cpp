@@ -78,6 +78,13 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
         EXPECT_EQ(run.standard_error, "");
         EXPECT_NEAR(json_value(run.standard_output, "heat_transfer_coefficient") / truth, 1.0, 1e-6) << name;
         EXPECT_NEAR(json_value(run.standard_output, "effective_coefficient") / (2.0 * truth), 1.0, 1e-6) << name;
+        // The headline: the physical coefficient (twice line 4 for a solid
+        // bar), with the line-4 value and the Biot number beside it.
+        EXPECT_EQ(json_value(run.standard_output, "parameter_file_coefficient"),
+                  json_value(run.standard_output, "heat_transfer_coefficient"));
+        EXPECT_NEAR(json_value(run.standard_output, "physical_coefficient") / (2.0 * truth), 1.0, 1e-3) << name;
+        EXPECT_NEAR(json_value(run.standard_output, "biot_number"),
+                    json_value(run.standard_output, "physical_coefficient") * 0.00625 / 14.9, 1e-6);
         EXPECT_EQ(json_value(run.standard_output, "points"), 120.0);
         EXPECT_LT(json_value(run.standard_output, "rms_residual"), 1e-6);
         EXPECT_NE(run.standard_output.find("\"position\": \"" + std::string(name) + "\""), std::string::npos);
@@ -113,7 +120,8 @@ TEST_F(FitProgram, TextReportNamesEveryFigure) {
     const ProgramRun run = run_fit_program(directory, "--from 2 --to 15 probe.txt curve.csv");
     ASSERT_EQ(run.status, 0) << run.standard_error;
     for (const char* label :
-         {"heat-transfer coefficient (parameter file):", "effective coefficient (used by the model):",
+         {"physical heat-transfer coefficient:", "95 % interval (physical):", "Biot number:",
+          "heat-transfer coefficient (parameter file):", "effective coefficient (used by the model):",
           "95 % interval (parameter file):", "95 % interval (effective):", "RMS residual:", "largest residual:",
           "model runs:", "time taken:"}) {
         EXPECT_NE(run.standard_output.find(label), std::string::npos) << label << "\n" << run.standard_output;
@@ -123,6 +131,12 @@ TEST_F(FitProgram, TextReportNamesEveryFigure) {
         return at == std::string::npos ? std::nan("")
                                        : std::strtod(run.standard_output.c_str() + at + label.size(), nullptr);
     };
+    // The first result line, after the line about the curve, is the
+    // physical coefficient.
+    const std::size_t second_line = run.standard_output.find('\n') + 1;
+    EXPECT_EQ(run.standard_output.compare(second_line, 35, "physical heat-transfer coefficient:"), 0)
+        << run.standard_output;
+    EXPECT_NEAR(value_after("physical heat-transfer coefficient:") / (2.0 * truth), 1.0, 1e-3);
     EXPECT_NEAR(value_after("heat-transfer coefficient (parameter file):") / truth, 1.0, 1e-6);
     EXPECT_NEAR(value_after("effective coefficient (used by the model):") / (2.0 * truth), 1.0, 1e-6);
     EXPECT_NE(run.standard_output.find(" points from 2.0"), std::string::npos) << "the window starts at 2 s";
