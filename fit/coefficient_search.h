@@ -34,6 +34,9 @@ struct FitResult {
     double physical_low = 0.0;
     double physical_high = 0.0;
     double rms_residual = 0.0;
+    // The factor by which correlated residuals widen the interval over the
+    // one for independent noise (1 when they are not correlated).
+    double interval_scale = 1.0;
     double largest_residual = 0.0;     // measured minus model, the largest in size
     std::size_t largest_at = 0;        // index of the point where it lies
     std::vector<double> model_values;  // the fitted model at the measured times

@@ -16,20 +16,40 @@ std::string number(double value) {
 
 }  // namespace
 
+std::string distinct_number(double value, double other) {
+    char buffer[40];
+    for (int digits = 6; digits <= 17; ++digits) {
+        char other_buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+        std::snprintf(other_buffer, sizeof other_buffer, "%.*g", digits, other);
+        if (std::string(buffer) != other_buffer) break;
+    }
+    return buffer;
+}
+
 std::string select_window(const MeasuredCurve& curve, const std::string& curve_file, double from, double to,
-                          FitProblem& problem, std::vector<int>& lines) {
+                          double shift, FitProblem& problem, std::vector<int>& lines, std::size_t& skipped) {
     problem.times.clear();
     problem.temperatures.clear();
     lines.clear();
+    skipped = 0;
     const model::ParameterSet& p = problem.parameters;
     const double run_end = p.first_phase_duration + p.second_phase_duration;
     for (std::size_t i = 0; i < curve.time.size(); ++i) {
         if (curve.time[i] < from || curve.time[i] > to) continue;
-        if (curve.time[i] > run_end) {
-            return curve_file + ":" + std::to_string(curve.line[i]) + ": the time " + number(curve.time[i]) +
-                   " s lies past the end of the run (" + number(run_end) + " s, the two phase durations on line 10)";
+        const double model_time = curve.time[i] - shift;
+        if (model_time < 0.0) {
+            ++skipped;
+            continue;
         }
-        problem.times.push_back(curve.time[i]);
+        if (model_time > run_end) {
+            return curve_file + ":" + std::to_string(curve.line[i]) + ": the time " +
+                   distinct_number(model_time, run_end) + " s" +
+                   (shift != 0.0 ? " (after the shift of " + number(shift) + " s)" : std::string()) +
+                   " lies past the end of the run (" + distinct_number(run_end, model_time) +
+                   " s, the two phase durations on line 10)";
+        }
+        problem.times.push_back(model_time);
         problem.temperatures.push_back(curve.temperature[i]);
         lines.push_back(curve.line[i]);
     }
@@ -40,6 +60,7 @@ std::string select_window(const MeasuredCurve& curve, const std::string& curve_f
                                    : from <= 0.0    ? " up to " + number(to) + " s"
                                                     : " between " + number(from) + " and " + number(to) + " s";
         return curve_file + ": " + std::to_string(problem.times.size()) + " measured points" + window +
+               (skipped > 0 ? " after immersion (" + std::to_string(skipped) + " before it)" : std::string()) +
                "; at least 3 are needed";
     }
     return {};

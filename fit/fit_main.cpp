@@ -2,10 +2,12 @@
 // parameter file reproduces a measured cooling curve, and reports it.
 //
 //   temp1d-fit [--position centre|surface] [--from T0] [--to T1] [--json]
+//              [--shift auto|SECONDS]
 //              [-o FITTED.txt] [--chart FIT.svg] [--] PARAMS.txt CURVE.csv
 //
-// Exit status: 0 after a clean fit; 1 after a fit with warnings (an open end
-// of the interval), every output written; 2 for bad input, a curve that
+// Exit status: 0 after a clean fit; 1 after a fit with warnings (structured
+// residuals, a set-up or unit hint, a bore, an open end of the interval, a
+// model too coarse for the curve), every output written; 2 for bad input, a curve that
 // does not determine the coefficient or a refused output target, nothing
 // written; 3 when the report or an output file cannot be written, nothing
 // replaced.  INT, TERM and HUP end the fit by the same signal, with one line
@@ -31,12 +33,14 @@
 #include "fit/coefficient_search.h"
 #include "fit/curve_checks.h"
 #include "fit/fit_chart.h"
+#include "fit/fit_diagnostics.h"
 #include "fit/fit_parameters.h"
 #include "fit/fit_report.h"
 #include "fit/interruption.h"
 #include "fit/measured_curve.h"
 #include "fit/output_file.h"
 #include "fit/parameter_rewrite.h"
+#include "fit/shift_search.h"
 
 namespace {
 
@@ -53,6 +57,8 @@ struct Options {
     double from = 0.0;
     double to = std::numeric_limits<double>::infinity();
     bool json = false;
+    enum class Shift { none, given, fitted } shift_mode = Shift::none;
+    double shift = 0.0;             // --shift SECONDS
     std::string fitted_parameters;  // -o
     std::string chart;              // --chart
     std::string parameter_file;
@@ -61,6 +67,7 @@ struct Options {
 
 constexpr std::string_view usage_text =
     "usage: temp1d-fit [--position centre|surface] [--from T0] [--to T1] [--json]\n"
+    "                  [--shift auto|SECONDS]\n"
     "                  [-o FITTED.txt] [--chart FIT.svg] [--] PARAMS.txt CURVE.csv\n"
     "       temp1d-fit --help | --version\n"
     "  fits the heat-transfer coefficient of PARAMS.txt to the measured curve CURVE.csv\n"
@@ -129,6 +136,16 @@ int parse_options(int argc, char** argv, Options& options) {
             double& target = argument == "--from" ? options.from : options.to;
             if (!parse_time(argv[++i], target)) {
                 return usage_error(std::string(argument) + " needs a time in seconds, not \"" + argv[i] + "\"");
+            }
+        } else if (argument == "--shift") {
+            if (!has_value) return usage_error("--shift needs auto or a time in seconds");
+            const std::string_view value = argv[++i];
+            if (value == "auto") {
+                options.shift_mode = Options::Shift::fitted;
+            } else if (parse_time(argv[i], options.shift)) {
+                options.shift_mode = Options::Shift::given;
+            } else {
+                return usage_error("--shift needs auto or a time in seconds, not \"" + std::string(value) + "\"");
             }
         } else if (argument == "--json") {
             options.json = true;
@@ -200,8 +217,10 @@ int run_fit(const Options& options) {
     problem.parameters = fit_parameters.parameters;
     problem.position = options.position;
     std::vector<int> lines;
-    if (const std::string message =
-            fit::select_window(reading.curve, options.curve_file, options.from, options.to, problem, lines);
+    std::size_t skipped = 0;
+    const double given_shift = options.shift_mode == Options::Shift::given ? options.shift : 0.0;
+    if (const std::string message = fit::select_window(reading.curve, options.curve_file, options.from, options.to,
+                                                       given_shift, problem, lines, skipped);
         !message.empty()) {
         return complain(message);
     }
@@ -209,8 +228,38 @@ int run_fit(const Options& options) {
         return complain(refusal);
     }
 
-    const fit::FitResult result = fit::fit_coefficient(problem);
+    fit::FitResult result = fit::fit_coefficient(problem);
     check_interruption();
+    fit::FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
+    report.shift_given = options.shift_mode == Options::Shift::given;
+    report.shift = given_shift;
+    if (options.shift_mode == Options::Shift::fitted && std::isfinite(result.rms_residual) && result.minimum_found &&
+        !result.on_boundary) {
+        // The immersion time and the coefficient together, from the fit
+        // without a shift; then the final fit on the points after it.
+        const fit::ShiftFit shift = fit::fit_shift(problem, result, result.interval_scale);
+        check_interruption();
+        const int runs_before = result.model_runs + shift.model_runs;
+        if (const std::string message = fit::select_window(reading.curve, options.curve_file, options.from, options.to,
+                                                           shift.shift, problem, lines, skipped);
+            !message.empty()) {
+            return complain(message);
+        }
+        result = fit::fit_coefficient(problem);
+        check_interruption();
+        result.model_runs += runs_before;
+        report.shift_fitted = true;
+        report.shift = shift.shift;
+        report.shift_low = shift.shift_low;
+        report.shift_high = shift.shift_high;
+        if (!shift.converged) {
+            report.warnings.push_back({"shift_not_settled",
+                                       "the search for the immersion time did not settle; the shift and the "
+                                       "coefficient are the last values tried",
+                                       ""});
+        }
+    }
+    report.skipped_points = skipped;
     if (!std::isfinite(result.rms_residual)) {
         return complain(options.curve_file +
                         ": the residual is not finite (a measured value is too large to fit); nothing written");
@@ -220,13 +269,38 @@ int run_fit(const Options& options) {
                         ": no minimum: every coefficient gives the same residual, so the curve does not determine "
                         "the coefficient; nothing written");
     }
-    fit::FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
+    report.diagnostics = fit::residual_diagnostics(problem, result);
+    {
+        std::vector<fit::FitWarning> setup = fit::setup_warnings(problem, result, report.diagnostics);
+        // A misfit: would the curve fit in another unit?
+        if (fit::residuals_show_misfit(result, report.diagnostics) || result.on_boundary) {
+            for (const fit::UnitTrial& trial : fit::unit_trials(problem)) {
+                const fit::FitResult converted = fit::fit_coefficient(trial.problem);
+                check_interruption();
+                result.model_runs += converted.model_runs;
+                if (fit::unit_hint_applies(result, converted, report.diagnostics)) {
+                    setup.push_back(fit::unit_warning(trial, converted));
+                }
+            }
+        }
+        report.warnings.insert(report.warnings.end(), setup.begin(), setup.end());
+        if (!result.on_boundary && (fit::interval_open_low(result) || fit::interval_open_high(result))) {
+            report.warnings.push_back({"open_interval", fit::open_interval_notice(result), ""});
+        }
+    }
     if (result.on_boundary) {
         report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const std::string text = options.json ? fit::fit_report_json(report) : fit::fit_report_text(report);
         const int status = write_standard_output(text, "the report");
         check_interruption();
         if (status != 0) return status;
+        // The report has every warning; standard error adds the unit hints
+        // to the refusal, the likeliest reason for a curve that no
+        // coefficient fits.
+        for (const fit::FitWarning& warning : report.warnings) {
+            if (warning.code.rfind("unit_", 0) != 0) continue;
+            std::fprintf(stderr, "temp1d-fit: warning: %s: %s\n", options.curve_file.c_str(), warning.message.c_str());
+        }
         return complain(options.curve_file + ": " + fit::boundary_notice(result) + "; nothing written");
     }
 
@@ -286,12 +360,10 @@ int run_fit(const Options& options) {
     // by it.
     if (fit::interruption_signal() != 0) end_interrupted(outputs, !outputs.empty());
 
-    if (fit::interval_open_low(result) || fit::interval_open_high(result)) {
-        std::fprintf(stderr, "temp1d-fit: warning: %s: %s\n", options.curve_file.c_str(),
-                     fit::open_interval_notice(result).c_str());
-        return status_warning;
+    for (const fit::FitWarning& warning : report.warnings) {
+        std::fprintf(stderr, "temp1d-fit: warning: %s: %s\n", options.curve_file.c_str(), warning.message.c_str());
     }
-    return 0;
+    return report.warnings.empty() ? 0 : status_warning;
 }
 
 // A standard stream that is closed at the start gets a descriptor that

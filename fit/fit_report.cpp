@@ -106,16 +106,29 @@ std::string fit_report_text(const FitReportInput& in) {
            interval_text(result, model::effective_coefficient(p, result.interval_low),
                          model::effective_coefficient(p, result.interval_high)) +
            "\n";
+    if (in.shift_given || in.shift_fitted) {
+        out += "shift (immersion):  " + format("%.6g", in.shift) + " s on the curve's clock";
+        if (in.shift_fitted) {
+            out += std::isfinite(in.shift_low) && std::isfinite(in.shift_high)
+                       ? " (fitted, 95 % interval " + format("%.6g", in.shift_low) + " .. " +
+                             format("%.6g", in.shift_high) + " s)"
+                       : " (fitted, 95 % interval open)";
+        }
+        out += "; " + std::to_string(in.skipped_points) + " points before it left out\n";
+    }
     out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
     out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
            format("%g", problem.times[result.largest_at]) + " s (line " + std::to_string(in.lines[result.largest_at]) +
            ")\n";
     out += "model runs:         " + std::to_string(result.model_runs) + " (up to " +
            std::to_string(result.steps_per_run) + " steps each)\n";
+    out += "residuals:          lag-1 autocorrelation " + format("%.3f", in.diagnostics.lag1_autocorrelation) +
+           ", runs test z " + format("%.3g", in.diagnostics.runs_z) + ", RMS " +
+           format("%.3g", in.diagnostics.swing > 0.0 ? 100.0 * result.rms_residual / in.diagnostics.swing : 0.0) +
+           " % of the swing\n";
     out += "time taken:         " + format("%.3f", in.seconds) + " s\n";
     if (result.on_boundary) out += "warning: " + boundary_notice(result) + "\n";
-    if (interval_open_low(result) || interval_open_high(result))
-        out += "warning: " + open_interval_notice(result) + "\n";
+    for (const FitWarning& warning : in.warnings) out += "warning: " + warning.message + " [" + warning.code + "]\n";
     return out;
 }
 
@@ -148,6 +161,25 @@ std::string fit_report_json(const FitReportInput& in) {
            ", \"line\": " + std::to_string(in.lines[result.largest_at]) + "},\n";
     out += "  \"model_runs\": " + std::to_string(result.model_runs) + ",\n";
     out += "  \"steps_per_run\": " + std::to_string(result.steps_per_run) + ",\n";
+    out += "  \"shift\": " + json_number(in.shift) + ",\n";
+    out += "  \"shift_interval_95\": " +
+           (in.shift_fitted && std::isfinite(in.shift_low) && std::isfinite(in.shift_high)
+                ? "[" + json_number(in.shift_low) + ", " + json_number(in.shift_high) + "]"
+                : std::string("null")) +
+           ",\n";
+    out += "  \"points_before_immersion\": " + std::to_string(in.skipped_points) + ",\n";
+    out +=
+        "  \"residual_diagnostics\": {\"lag1_autocorrelation\": " + json_number(in.diagnostics.lag1_autocorrelation) +
+        ", \"runs_z\": " + json_number(in.diagnostics.runs_z) + ", \"swing\": " + json_number(in.diagnostics.swing) +
+        ", \"noise\": " + json_number(in.diagnostics.noise) + "},\n";
+    out += "  \"warnings\": [";
+    for (std::size_t k = 0; k < in.warnings.size(); ++k) {
+        const FitWarning& w = in.warnings[k];
+        out += std::string(k == 0 ? "\n" : ",\n") + "    {\"code\": " + json_string(w.code) +
+               ", \"message\": " + json_string(w.message) +
+               (w.parameter.empty() ? std::string() : ", \"parameter\": " + json_string(w.parameter)) + "}";
+    }
+    out += in.warnings.empty() ? "],\n" : "\n  ],\n";
     out += "  \"seconds\": " + format("%.6f", in.seconds) + ",\n";
     out += std::string("  \"on_boundary\": ") + (result.on_boundary ? "true" : "false") + "\n";
     out += "}\n";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fit/coefficient_search.h"
+#include "fit/fit_diagnostics.h"
 #include "fit/measured_curve.h"
 
 namespace fit {
@@ -14,6 +15,16 @@ struct FitReportInput {
     std::string curve_file;
     std::vector<int> lines;  // file line of each fitted point
     double seconds = 0.0;    // wall time of reading, checking and fitting
+    ResidualDiagnostics diagnostics = {};
+    std::vector<FitWarning> warnings = {};
+    // The immersion time on the curve's clock (--shift): given, or fitted
+    // with an interval; the points before it are left out.
+    bool shift_given = false;
+    bool shift_fitted = false;
+    double shift = 0.0;
+    double shift_low = 0.0;
+    double shift_high = 0.0;
+    std::size_t skipped_points = 0;
 };
 
 std::string fit_report_text(const FitReportInput& input);

@@ -210,8 +210,12 @@ TEST_F(FitOutputs, AnOpenIntervalEndIsNullWithAWarningAndStatusOneWithEveryOutpu
     result.physical_high = std::numeric_limits<double>::infinity();
     result.model_values = problem.temperatures;
     const std::vector<int> lines{1, 2, 3, 4, 5};
-    const FitReportInput input{&problem, &result, "c.csv", lines, 0.0};
+    FitReportInput input{&problem, &result, "c.csv", lines, 0.0};
+    input.warnings.push_back({"open_interval", open_interval_notice(result), ""});
     const std::string json = fit_report_json(input);
+    EXPECT_NE(json.find("{\"code\": \"open_interval\", \"message\": \"the 95 % interval has no upper end"),
+              std::string::npos)
+        << json;
     EXPECT_NE(json.find("\"interval_95\": [990, null]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"effective_interval_95\": [1980, null]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"parameter_file_interval_95\": [990, null]"), std::string::npos) << json;
