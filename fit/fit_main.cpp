@@ -2,7 +2,7 @@
 // parameter file reproduces a measured cooling curve, and reports it.
 //
 //   temp1d-fit [--position centre|surface] [--from T0] [--to T1] [--json]
-//              [--shift auto|SECONDS]
+//              [--shift auto|SECONDS] [--columns TIME,TEMP]
 //              [-o FITTED.txt] [--chart FIT.svg] [--] PARAMS.txt CURVE.csv
 //
 // Exit status: 0 after a clean fit; 1 after a fit with warnings (structured
@@ -59,6 +59,7 @@ struct Options {
     bool json = false;
     enum class Shift { none, given, fitted } shift_mode = Shift::none;
     double shift = 0.0;             // --shift SECONDS
+    fit::CurveColumns columns;      // --columns
     std::string fitted_parameters;  // -o
     std::string chart;              // --chart
     std::string parameter_file;
@@ -67,7 +68,7 @@ struct Options {
 
 constexpr std::string_view usage_text =
     "usage: temp1d-fit [--position centre|surface] [--from T0] [--to T1] [--json]\n"
-    "                  [--shift auto|SECONDS]\n"
+    "                  [--shift auto|SECONDS] [--columns TIME,TEMP]\n"
     "                  [-o FITTED.txt] [--chart FIT.svg] [--] PARAMS.txt CURVE.csv\n"
     "       temp1d-fit --help | --version\n"
     "  fits the heat-transfer coefficient of PARAMS.txt to the measured curve CURVE.csv\n"
@@ -147,6 +148,17 @@ int parse_options(int argc, char** argv, Options& options) {
             } else {
                 return usage_error("--shift needs auto or a time in seconds, not \"" + std::string(value) + "\"");
             }
+        } else if (argument == "--columns") {
+            if (!has_value) return usage_error("--columns needs TIME,TEMP (column numbers from 1)");
+            const std::string value = argv[++i];
+            int time = 0, temperature = 0, consumed = 0;
+            if (std::sscanf(value.c_str(), "%3d,%3d%n", &time, &temperature, &consumed) != 2 ||
+                consumed != static_cast<int>(value.size()) || time < 1 || temperature < 1 || time == temperature ||
+                value.find_first_of(" +-") != std::string::npos) {
+                return usage_error("--columns needs TIME,TEMP, two different column numbers from 1, not \"" + value +
+                                   "\"");
+            }
+            options.columns = {time, temperature, true};
         } else if (argument == "--json") {
             options.json = true;
         } else if (argument == "-o" || argument == "--chart") {
@@ -209,7 +221,7 @@ int run_fit(const Options& options) {
                         ": the heat-transfer coefficient is not written as a plain number; -o cannot rewrite it");
     }
 
-    const fit::CurveReading reading = fit::read_measured_curve(options.curve_file);
+    const fit::CurveReading reading = fit::read_measured_curve(options.curve_file, options.columns);
     check_interruption();
     if (!reading.error.empty()) return complain(reading.error);
 
@@ -232,6 +244,11 @@ int run_fit(const Options& options) {
     check_interruption();
     fit::FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
     report.shift_given = options.shift_mode == Options::Shift::given;
+    report.semicolons = reading.semicolons;
+    report.decimal_comma = reading.decimal_comma;
+    report.header_rows = reading.header_rows;
+    report.time_column = options.columns.time;
+    report.temperature_column = options.columns.temperature;
     report.shift = given_shift;
     if (options.shift_mode == Options::Shift::fitted && std::isfinite(result.rms_residual) && result.minimum_found &&
         !result.on_boundary) {

@@ -92,6 +92,13 @@ std::string fit_report_text(const FitReportInput& in) {
     out += "curve: " + in.curve_file + ", " + std::to_string(problem.times.size()) + " points from " +
            format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
            position_name(problem.position) + " temperature\n";
+    if (in.semicolons || in.decimal_comma || in.time_column != 1 || in.temperature_column != 2) {
+        out += "curve format: ";
+        out += in.semicolons ? "separated by semicolons" : "separated by commas or blanks";
+        out += in.decimal_comma ? ", decimal comma" : ", decimal point";
+        out += ", time in column " + std::to_string(in.time_column) + ", temperature in column " +
+               std::to_string(in.temperature_column) + "\n";
+    }
     out += "physical heat-transfer coefficient: " + format("%.10g", result.physical_coefficient) + " W/(m2 K)\n";
     out +=
         "95 % interval (physical):        " + physical_interval_text(result.physical_low, result.physical_high) + "\n";
@@ -140,6 +147,11 @@ std::string fit_report_json(const FitReportInput& in) {
     out += "  \"curve\": " + json_string(in.curve_file) + ",\n";
     out += "  \"position\": \"" + std::string(position_name(problem.position)) + "\",\n";
     out += "  \"points\": " + std::to_string(problem.times.size()) + ",\n";
+    out +=
+        "  \"curve_format\": {\"separator\": " + std::string(in.semicolons ? "\"semicolon\"" : "\"comma or blank\"") +
+        ", \"decimal_mark\": " + (in.decimal_comma ? "\"comma\"" : "\"point\"") +
+        ", \"header_rows\": " + std::to_string(in.header_rows) + ", \"columns\": [" + std::to_string(in.time_column) +
+        ", " + std::to_string(in.temperature_column) + "]},\n";
     out += "  \"first_time\": " + json_number(problem.times.front()) + ",\n";
     out += "  \"last_time\": " + json_number(problem.times.back()) + ",\n";
     out += "  \"physical_coefficient\": " + json_number(result.physical_coefficient) + ",\n";

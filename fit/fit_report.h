@@ -25,6 +25,12 @@ struct FitReportInput {
     double shift_low = 0.0;
     double shift_high = 0.0;
     std::size_t skipped_points = 0;
+    // How the curve file was written.
+    bool semicolons = false;
+    bool decimal_comma = false;
+    int header_rows = 0;
+    int time_column = 1;
+    int temperature_column = 2;
 };
 
 std::string fit_report_text(const FitReportInput& input);

@@ -1,5 +1,6 @@
 #include "fit/measured_curve.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -17,11 +18,11 @@ std::string at_line(std::string_view file_name, int line) {
 }
 
 // Splits a line (comment and line end already removed) into its fields: at
-// commas when the line has one, each field trimmed of blanks; otherwise at
-// runs of blanks and tabs.
-std::vector<std::string> split_fields(std::string_view line) {
+// `separator` (a comma or a semicolon) when the line has one, each field
+// trimmed of blanks; otherwise at runs of blanks and tabs.
+std::vector<std::string> split_fields(std::string_view line, char separator) {
     std::vector<std::string> fields;
-    const bool comma_separated = line.find(',') != std::string_view::npos;
+    const bool comma_separated = line.find(separator) != std::string_view::npos;
     std::size_t i = 0;
     while (i <= line.size()) {
         if (!comma_separated) {
@@ -29,7 +30,8 @@ std::vector<std::string> split_fields(std::string_view line) {
             if (i >= line.size()) break;
         }
         std::size_t end = i;
-        while (end < line.size() && (comma_separated ? line[end] != ',' : (line[end] != ' ' && line[end] != '\t'))) {
+        while (end < line.size() &&
+               (comma_separated ? line[end] != separator : (line[end] != ' ' && line[end] != '\t'))) {
             ++end;
         }
         std::string_view field = line.substr(i, end - i);
@@ -71,9 +73,21 @@ std::string shown(const std::string& field) {
     return text + "\"";
 }
 
+// A decimal comma: one comma with a digit on each side becomes a point.
+bool convert_decimal_comma(std::string& field) {
+    const std::size_t comma = field.find(',');
+    if (comma == std::string::npos || field.find(',', comma + 1) != std::string::npos || comma == 0 ||
+        comma + 1 >= field.size() || !std::isdigit(static_cast<unsigned char>(field[comma - 1])) ||
+        !std::isdigit(static_cast<unsigned char>(field[comma + 1]))) {
+        return false;
+    }
+    field[comma] = '.';
+    return true;
+}
+
 }  // namespace
 
-CurveReading parse_measured_curve(std::string_view text, std::string_view file_name) {
+CurveReading parse_measured_curve(std::string_view text, std::string_view file_name, CurveColumns columns) {
     CurveReading reading;
     MeasuredCurve& curve = reading.curve;
     int line_number = 0;
@@ -89,31 +103,67 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
             line.remove_suffix(1);
         }
-        const std::vector<std::string> fields = split_fields(line);
+        const bool semicolons = line.find(';') != std::string_view::npos;
+        std::vector<std::string> fields = split_fields(line, semicolons ? ';' : ',');
         if (fields.empty()) continue;
+        bool decimal_comma = false;
+        if (semicolons) {
+            for (std::string& field : fields) decimal_comma = convert_decimal_comma(field) || decimal_comma;
+        }
 
         std::vector<double> values(fields.size());
         std::size_t numbers = 0;
         for (std::size_t k = 0; k < fields.size(); ++k) {
             if (parse_number(fields[k], values[k])) ++numbers;
         }
-        if (!seen_content && numbers == 0) {  // the header line
-            seen_content = true;
+        if (!seen_content && numbers == 0) {  // a header row: column names, units
+            ++reading.header_rows;
             continue;
         }
         seen_content = true;
-        if (fields.size() != 2) {
-            reading.error = at_line(file_name, line_number) + "expected two columns, time and temperature, found " +
+        reading.semicolons = reading.semicolons || semicolons;
+        reading.decimal_comma = reading.decimal_comma || decimal_comma;
+        const std::size_t time_column = static_cast<std::size_t>(columns.time) - 1;
+        const std::size_t temperature_column = static_cast<std::size_t>(columns.temperature) - 1;
+        const std::size_t needed = std::max(time_column, temperature_column) + 1;
+        if (columns.given ? fields.size() < needed : fields.size() != 2) {
+            reading.error = at_line(file_name, line_number) +
+                            (columns.given ? "expected at least " + std::to_string(needed) + " columns (--columns " +
+                                                 std::to_string(columns.time) + "," +
+                                                 std::to_string(columns.temperature) + "), found "
+                                           : std::string("expected two columns, time and temperature, found ")) +
                             std::to_string(fields.size());
+            // Commas that split numbers: whole numbers in three or four
+            // fields look like a decimal comma in a file separated by
+            // commas; other numbers in more columns, like several channels.
+            const auto whole_number = [](const std::string& field) {
+                return !field.empty() && std::all_of(field.begin(), field.end(), [](char c) {
+                    return std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+';
+                });
+            };
+            if (!columns.given && !semicolons && (fields.size() == 3 || fields.size() == 4) &&
+                line.find(',') != std::string_view::npos && std::all_of(fields.begin(), fields.end(), whole_number)) {
+                reading.error += "; a decimal comma needs a semicolon as the separator (0,5;849,5)";
+            } else if (!columns.given && numbers == fields.size() && fields.size() > 2) {
+                reading.error += "; choose two with --columns TIME,TEMP";
+            }
             return reading;
         }
         for (std::size_t k = 0; k < 2; ++k) {
-            if (!parse_number(fields[k], values[k])) {
-                reading.error = at_line(file_name, line_number) + (k == 0 ? "the time " : "the temperature ") +
-                                (fields[k].empty() ? std::string("is missing") : shown(fields[k]) + " is not a number");
+            const std::size_t column = k == 0 ? time_column : temperature_column;
+            if (!parse_number(fields[column], values[column])) {
+                reading.error =
+                    at_line(file_name, line_number) + (k == 0 ? "the time " : "the temperature ") +
+                    (fields[column].empty() ? std::string("is missing") : shown(fields[column]) + " is not a number");
+                if (!semicolons && fields[column].find(';') == std::string::npos &&
+                    fields[column].find(',') != std::string::npos) {
+                    reading.error += " (a decimal comma needs a semicolon as the separator)";
+                }
                 return reading;
             }
         }
+        values = {values[time_column], values[temperature_column]};
+        fields = {fields[time_column], fields[temperature_column]};
         if (values[0] < 0.0) {
             reading.error =
                 at_line(file_name, line_number) + "the time " + fields[0] + " s lies before the start of the run (0 s)";
@@ -135,7 +185,7 @@ CurveReading parse_measured_curve(std::string_view text, std::string_view file_n
     return reading;
 }
 
-CurveReading read_measured_curve(const std::string& path) {
+CurveReading read_measured_curve(const std::string& path, CurveColumns columns) {
     InputBytes input = read_input_file(path);
     if (input.interrupted || input.open_error != 0 || input.read_error != 0) {
         CurveReading reading;
@@ -145,7 +195,7 @@ CurveReading read_measured_curve(const std::string& path) {
                                   std::strerror(input.open_error != 0 ? input.open_error : input.read_error);
         return reading;
     }
-    return parse_measured_curve(input.bytes, path);
+    return parse_measured_curve(input.bytes, path, columns);
 }
 
 }  // namespace fit

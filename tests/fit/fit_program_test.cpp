@@ -262,3 +262,50 @@ TEST_F(FitProgram, NothingIsWrittenOrReplacedWhenTheFitOrAnOutputFails) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FitProgram, LoggerExportsWithSemicolonsDecimalCommasUnitsRowsAndChannels) {
+    const FitProblem curve = model_curve(probe_parameters(truth, run_length), ProbePosition::centre, 60);
+    // Semicolons and decimal commas under a names row and a units row, and
+    // the same points as the third of four channels.
+    std::string european = "Zeit;Kern\ns;C\n";
+    std::string channels = "time,surface,oil,centre\n";
+    char line[160];
+    for (std::size_t i = 0; i < curve.times.size(); ++i) {
+        std::snprintf(line, sizeof line, "%.17g;%.17g\n", curve.times[i], curve.temperatures[i]);
+        std::string text = line;
+        for (char& c : text) c = c == '.' ? ',' : c;
+        european += text;
+        std::snprintf(line, sizeof line, "%.17g,1,40,%.17g\n", curve.times[i], curve.temperatures[i]);
+        channels += line;
+    }
+    write_curve(european);
+    const ProgramRun run = run_fit_program(directory, "probe.txt curve.csv");
+    ASSERT_EQ(run.status, 0) << run.standard_error << run.standard_output;
+    EXPECT_NE(run.standard_output.find("curve format: separated by semicolons, decimal comma"), std::string::npos)
+        << run.standard_output;
+    const ProgramRun json = run_fit_program(directory, "--json probe.txt curve.csv");
+    EXPECT_NE(json.standard_output.find("\"curve_format\": {\"separator\": \"semicolon\", \"decimal_mark\": \"comma\", "
+                                        "\"header_rows\": 2, \"columns\": [1, 2]}"),
+              std::string::npos)
+        << json.standard_output;
+    EXPECT_NEAR(json_value(json.standard_output, "parameter_file_coefficient") / truth, 1.0, 1e-6);
+
+    write_curve(channels);
+    const ProgramRun picked = run_fit_program(directory, "--json --columns 1,4 probe.txt curve.csv");
+    ASSERT_EQ(picked.status, 0) << picked.standard_error;
+    EXPECT_NEAR(json_value(picked.standard_output, "parameter_file_coefficient") / truth, 1.0, 1e-6);
+    EXPECT_NE(picked.standard_output.find("\"columns\": [1, 4]"), std::string::npos);
+    expect_refusal("probe.txt curve.csv",
+                   "curve.csv:2: expected two columns, time and temperature, found 4; choose two with --columns "
+                   "TIME,TEMP");
+    for (const char* bad : {"1", "1,1", "0,2", "a,b", "1,2,3", "-1,2"}) {
+        const ProgramRun refused = run_fit_program(directory, std::string("--columns ") + bad + " probe.txt curve.csv");
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_EQ(refused.standard_error.rfind("temp1d-fit: --columns needs TIME,TEMP", 0), 0u)
+            << refused.standard_error;
+    }
+}
+
+}  // namespace
