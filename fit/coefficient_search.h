@@ -11,6 +11,11 @@
 
 namespace fit {
 
+// The largest number of steps of the run with the finer time step that
+// estimates the model's time-step error.
+inline constexpr std::int32_t finer_step_divisor = 4;
+inline constexpr double finer_step_limit = 4e6;
+
 // The search range of the coefficient, W/(m2 K).
 inline constexpr double lowest_coefficient = 1e-3;
 inline constexpr double highest_coefficient = 1e7;
@@ -20,6 +25,9 @@ struct FitProblem {
     ProbePosition position = ProbePosition::centre;
     std::vector<double> times;  // the measured points inside the window, ascending
     std::vector<double> temperatures;
+    // Time steps of the model runs: temp1d's own (1), or that many times
+    // finer.
+    std::int32_t step_divisor = 1;
 };
 
 struct FitResult {
@@ -35,11 +43,23 @@ struct FitResult {
     double physical_high = 0.0;
     double rms_residual = 0.0;
     // The factor by which correlated residuals widen the interval over the
-    // one for independent noise (1 when they are not correlated).
+    // one for independent noise (1 when they are not correlated), from the
+    // residuals' lag-1 autocorrelation, and the effective number of
+    // independent points it leaves.
+    double residual_autocorrelation = 0.0;
     double interval_scale = 1.0;
-    double largest_residual = 0.0;     // measured minus model, the largest in size
-    std::size_t largest_at = 0;        // index of the point where it lies
-    std::vector<double> model_values;  // the fitted model at the measured times
+    double effective_points = 0.0;
+    // The model's time-step error: the line-4 value that the model with a
+    // four times finer step fits (one run there, linearised), the
+    // coefficient extrapolated to step 0 (first order in the step), and the
+    // bound on what is left, in the natural logarithm of the coefficient.
+    bool step_error_estimated = false;
+    double finer_step_coefficient = 0.0;
+    double step_zero_coefficient = 0.0;  // line-4 value of the physical problem
+    double step_error_bound = 0.0;       // ln units, added to the physical interval
+    double largest_residual = 0.0;       // measured minus model, the largest in size
+    std::size_t largest_at = 0;          // index of the point where it lies
+    std::vector<double> model_values;    // the fitted model at the measured times
     int model_runs = 0;
     int steps_per_run = 0;  // steps of one run up to the last measured point
     // False when every run gave the same sum of squares, or none gave a

@@ -112,6 +112,27 @@ std::vector<FitWarning> setup_warnings(const FitProblem& problem, const FitResul
                             second ? "ambient_temperature_2" : "ambient_temperature_1"});
     }
 
+    // The model's time-step error: a correction of more than 1 % means
+    // that temp1d's own step is too coarse for this Biot number.
+    if (result.step_error_estimated) {
+        const double correction = result.step_zero_coefficient / result.coefficient - 1.0;
+        if (std::fabs(correction) > 0.01) {
+            const double biot = result.physical_coefficient * (p.outer_radius - p.inner_radius) / p.conductivity;
+            warnings.push_back({"time_step_error",
+                                "the model on temp1d's time step is too coarse for this Biot number (" + number(biot) +
+                                    "): its line-4 value is " + number(-100.0 * correction) +
+                                    " % off the physical problem's; the physical coefficient has that removed, with "
+                                    "a bound of " +
+                                    number(100.0 * result.step_error_bound) + " % in its interval",
+                                ""});
+        }
+    } else if (!result.on_boundary && interval_open_low(result) == false && interval_open_high(result) == false) {
+        warnings.push_back({"time_step_error_not_estimated",
+                            "the run is too long for a second run with a finer time step: the physical coefficient "
+                            "is the line-4 value's effective coefficient, without the time-step error removed",
+                            ""});
+    }
+
     if (p.inner_radius > 0.0) {
         warnings.push_back({"bore",
                             "the inner radius is " + number(p.inner_radius) +

@@ -123,6 +123,16 @@ std::string fit_report_text(const FitReportInput& in) {
         }
         out += "; " + std::to_string(in.skipped_points) + " points before it left out\n";
     }
+    if (result.step_error_estimated) {
+        out += "time-step error:    the line-4 value is " +
+               format("%.3g", 100.0 * (result.coefficient / result.step_zero_coefficient - 1.0)) +
+               " % off the physical problem's (" + format("%.10g", result.step_zero_coefficient) +
+               " at step 0, from a run with a 4 times finer step; bound " +
+               format("%.2g", 100.0 * result.step_error_bound) + " %, in the physical interval)\n";
+    }
+    out += "correlated residuals: lag-1 autocorrelation " + format("%.3f", result.residual_autocorrelation) +
+           ", intervals widened " + format("%.3g", result.interval_scale) + " times (" +
+           format("%.0f", result.effective_points) + " effective points)\n";
     out += "RMS residual:       " + format("%.4g", result.rms_residual) + " K\n";
     out += "largest residual:   " + format("%.4g", result.largest_residual) + " K at " +
            format("%g", problem.times[result.largest_at]) + " s (line " + std::to_string(in.lines[result.largest_at]) +
@@ -167,6 +177,18 @@ std::string fit_report_json(const FitReportInput& in) {
            json_interval(result, model::effective_coefficient(p, result.interval_low),
                          model::effective_coefficient(p, result.interval_high)) +
            ",\n";
+    out += "  \"time_step_error\": ";
+    if (result.step_error_estimated) {
+        out += "{\"finer_step_coefficient\": " + json_number(result.finer_step_coefficient) +
+               ", \"step_zero_coefficient\": " + json_number(result.step_zero_coefficient) +
+               ", \"relative_correction\": " + json_number(result.step_zero_coefficient / result.coefficient - 1.0) +
+               ", \"bound\": " + json_number(result.step_error_bound) + "},\n";
+    } else {
+        out += "null,\n";
+    }
+    out += "  \"residual_autocorrelation\": " + json_number(result.residual_autocorrelation) + ",\n";
+    out += "  \"interval_scale\": " + json_number(result.interval_scale) + ",\n";
+    out += "  \"effective_points\": " + json_number(result.effective_points) + ",\n";
     out += "  \"rms_residual\": " + json_number(result.rms_residual) + ",\n";
     out += "  \"largest_residual\": {\"value\": " + json_number(result.largest_residual) +
            ", \"time\": " + json_number(problem.times[result.largest_at]) +

@@ -15,11 +15,15 @@ double at_position(const model::StepRecord& record, ProbePosition position) {
 
 }  // namespace
 
-std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink) {
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink,
+                            std::int32_t step_divisor) {
     // The model's state lives in this frame only: each run starts from a
     // fresh set-up and shares nothing with the runs before it.
     model::HeatModel model;
-    model::set_up_model(model, parameters);
+    if (step_divisor > 1)
+        model::set_up_model_with_finer_step(model, parameters, step_divisor);
+    else
+        model::set_up_model(model, parameters);
     const std::size_t count = sink.times.size();
     std::size_t next = 0;
     double previous_time = 0.0;

@@ -37,7 +37,10 @@ struct RecordSink {
 
 // Runs the model for `parameters` and fills the sink; returns the number of
 // steps taken.  The parameters must have passed refusal_of_parameters.
-std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink);
+// `step_divisor` above 1 runs that many times as many steps, each that much
+// shorter (an estimate of the time-step error; temp1d runs with 1).
+std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, SampleSink& sink,
+                            std::int32_t step_divisor = 1);
 std::int32_t run_model_into(const model::ParameterSet& parameters, ProbePosition position, RecordSink& sink);
 
 }  // namespace fit

@@ -74,11 +74,10 @@ void assemble_system_matrix(HeatModel& m) {
     m.system_matrix_upper[node_count] = 0.0;
 }
 
-}  // namespace
-
-void set_up_model(HeatModel& m, const ParameterSet& parameters) {
+// Set-up with the derived scalars `setup`.
+void set_up_model_with(HeatModel& m, const ParameterSet& parameters, const ModelSetup& setup) {
     m.parameters = parameters;
-    m.setup = derive_model_setup(parameters);
+    m.setup = setup;
     double radius = 0.0;
     for (int i = 1; i <= node_count; ++i) {
         m.node_radius[i] = radius;
@@ -92,6 +91,19 @@ void set_up_model(HeatModel& m, const ParameterSet& parameters) {
     m.solve_path = SolvePath::first_step;
     m.time = 0.0;
     m.dTmax = 0.0;
+}
+
+}  // namespace
+
+void set_up_model(HeatModel& m, const ParameterSet& parameters) {
+    set_up_model_with(m, parameters, derive_model_setup(parameters));
+}
+
+void set_up_model_with_finer_step(HeatModel& m, const ParameterSet& parameters, std::int32_t step_divisor) {
+    ModelSetup setup = derive_model_setup(parameters);
+    setup.step_count *= step_divisor;
+    setup.time_step = setup.total_time / static_cast<double>(setup.step_count);
+    set_up_model_with(m, parameters, setup);
 }
 
 namespace {

@@ -121,6 +121,11 @@ double effective_coefficient(const ParameterSet& parameters, double coefficient)
 // element load weights, the initial field and the clock.
 void set_up_model(HeatModel& model, const ParameterSet& parameters);
 
+// As set_up_model, with `step_divisor` times as many time steps, each that
+// much shorter: for estimates of the model's time-step error (temp1d's own
+// runs never use it).  The step count times the divisor must fit 32 bits.
+void set_up_model_with_finer_step(HeatModel& model, const ParameterSet& parameters, std::int32_t step_divisor);
+
 // One time step: builds the load vector from the previous temperatures (or
 // finds it built by the step before), solves the system (the first step with
 // DLSLTR, which also checks the matrix for a zero pivot; later steps by

