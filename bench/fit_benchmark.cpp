@@ -9,6 +9,7 @@
 
 #include "fit/coefficient_search.h"
 #include "fit/model_sampling.h"
+#include "fit/shift_search.h"
 
 using namespace model;
 using namespace fit;
@@ -58,8 +59,44 @@ void BM_OneFit(benchmark::State& state) {
     }
     state.counters["model_runs"] = result.model_runs;
     state.counters["coefficient"] = result.coefficient;
+    // The time-step error the fit's run with a four times finer step
+    // estimates, in per cent of the line-4 value.
+    state.counters["step_correction_percent"] = 100.0 * (result.step_zero_coefficient / result.coefficient - 1.0);
+    state.counters["step_bound_percent"] = 100.0 * result.step_error_bound;
 }
 BENCHMARK(BM_OneFit)->Unit(benchmark::kMillisecond);
+
+// --shift auto on the same curve logged from 1 s before immersion: the fit
+// without a shift, the joint search of shift and coefficient, and the
+// final fit on the points after immersion.
+void BM_OneFitWithShift(benchmark::State& state) {
+    FitProblem problem = typical_problem();
+    for (double& t : problem.times) t += 1.0;
+    while (problem.times.back() > 39.0) {  // within the 40 s run after the shift
+        problem.times.pop_back();
+        problem.temperatures.pop_back();
+    }
+    for (int k = 4; k >= 0; --k) {
+        problem.times.insert(problem.times.begin(), 0.2 * k);
+        problem.temperatures.insert(problem.temperatures.begin(), problem.parameters.initial_temperature);
+    }
+    problem.times.erase(problem.times.begin());  // no point at 0
+    problem.temperatures.erase(problem.temperatures.begin());
+    ShiftFit shift;
+    FitResult result;
+    for (auto _ : state) {
+        const FitResult unshifted = fit_coefficient(problem);
+        shift = fit_shift(problem, unshifted, unshifted.interval_scale);
+        FitProblem shifted;
+        apply_shift(problem, shift.shift, shifted);
+        result = fit_coefficient(shifted);
+        benchmark::DoNotOptimize(result.coefficient);
+    }
+    state.counters["shift"] = shift.shift;
+    state.counters["coefficient"] = result.coefficient;
+    state.counters["joint_runs"] = shift.model_runs;
+}
+BENCHMARK(BM_OneFitWithShift)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
