@@ -86,7 +86,7 @@ void BM_OneFitWithShift(benchmark::State& state) {
     FitResult result;
     for (auto _ : state) {
         const FitResult unshifted = fit_coefficient(problem);
-        shift = fit_shift(problem, unshifted, unshifted.interval_scale);
+        shift = fit_shift(problem, unshifted);
         FitProblem shifted;
         apply_shift(problem, shift.shift, shifted);
         result = fit_coefficient(shifted);

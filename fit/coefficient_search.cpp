@@ -149,6 +149,22 @@ double student_t_95(int degrees) {
            (79.0 * z9 + 776.0 * z7 + 1482.0 * z5 - 1920.0 * z3 - 945.0 * z) / (92160.0 * n * n * n * n);
 }
 
+double correlated_interval_scale(const std::vector<double>& residuals, double& autocorrelation,
+                                 double& effective_points) {
+    const std::size_t n = residuals.size();
+    double squares = 0.0, products = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        squares += residuals[i] * residuals[i];
+        if (i + 1 < n) products += residuals[i] * residuals[i + 1];
+    }
+    const double rho = squares > 0.0 ? products / squares : 0.0;
+    autocorrelation = rho;
+    const double corrected = rho > 0.0 ? std::min(rho + (1.0 + 3.0 * rho) / static_cast<double>(n), 0.98) : 0.0;
+    const double inflation = (1.0 + corrected) / (1.0 - corrected);
+    effective_points = static_cast<double>(n) / inflation;
+    return std::sqrt(inflation);
+}
+
 FitResult fit_coefficient(const FitProblem& problem) {
     Objective objective{problem, problem.parameters, std::vector<double>(problem.times.size())};
     const double lowest = std::log(lowest_coefficient);
@@ -225,17 +241,10 @@ FitResult fit_coefficient(const FitProblem& problem) {
     // squares estimate along a smooth sensitivity grows by
     // (1 + rho) / (1 - rho), and the effective number of points shrinks by
     // the same factor.
-    double products = 0.0;
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        products += (problem.temperatures[i] - result.model_values[i]) *
-                    (problem.temperatures[i + 1] - result.model_values[i + 1]);
-    }
-    const double rho = sum > 0.0 ? products / sum : 0.0;
-    result.residual_autocorrelation = rho;
-    const double corrected = rho > 0.0 ? std::min(rho + (1.0 + 3.0 * rho) / static_cast<double>(n), 0.98) : 0.0;
-    const double inflation = (1.0 + corrected) / (1.0 - corrected);
-    result.interval_scale = std::sqrt(inflation);
-    result.effective_points = static_cast<double>(n) / inflation;
+    std::vector<double> residuals(n);
+    for (std::size_t i = 0; i < n; ++i) residuals[i] = problem.temperatures[i] - result.model_values[i];
+    result.interval_scale =
+        correlated_interval_scale(residuals, result.residual_autocorrelation, result.effective_points);
     const int degrees = static_cast<int>(n) - 1;
     const int effective_degrees = std::max(1, static_cast<int>(std::floor(result.effective_points)) - 1);
     const double variance = sum / degrees;

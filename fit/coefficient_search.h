@@ -76,6 +76,13 @@ inline bool interval_open_high(const FitResult& result) {
     return !(result.interval_high < std::numeric_limits<double>::infinity());
 }
 
+// The widening of an interval for correlated residuals `residuals`: the
+// square root of (1 + rho) / (1 - rho), rho their lag-1 autocorrelation
+// plus (1 + 3 rho) / n for the bias of its estimate, at most 0.98, and 1
+// when rho is not positive; `effective_points` gets n (1 - rho) / (1 + rho).
+double correlated_interval_scale(const std::vector<double>& residuals, double& autocorrelation,
+                                 double& effective_points);
+
 // Fits the coefficient.  The problem's parameters must have passed
 // refusal_of_parameters and the times must lie within the run.
 FitResult fit_coefficient(const FitProblem& problem);

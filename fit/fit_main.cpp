@@ -254,7 +254,7 @@ int run_fit(const Options& options) {
         !result.on_boundary) {
         // The immersion time and the coefficient together, from the fit
         // without a shift; then the final fit on the points after it.
-        const fit::ShiftFit shift = fit::fit_shift(problem, result, result.interval_scale);
+        const fit::ShiftFit shift = fit::fit_shift(problem, result);
         check_interruption();
         const int runs_before = result.model_runs + shift.model_runs;
         if (const std::string message = fit::select_window(reading.curve, options.curve_file, options.from, options.to,
@@ -265,6 +265,7 @@ int run_fit(const Options& options) {
         result = fit::fit_coefficient(problem);
         check_interruption();
         result.model_runs += runs_before;
+        fit::widen_for_fitted_shift(result, shift);
         report.shift_fitted = true;
         report.shift = shift.shift;
         report.shift_low = shift.shift_low;

@@ -90,7 +90,7 @@ double sum_of_squares(const FitProblem& curve, const std::vector<double>& values
 
 }  // namespace
 
-ShiftFit fit_shift(const FitProblem& curve, const FitResult& unshifted, double interval_scale) {
+ShiftFit fit_shift(const FitProblem& curve, const FitResult& unshifted) {
     ShiftFit fit;
     const model::ParameterSet& p = curve.parameters;
     const std::size_t n = curve.times.size();
@@ -164,16 +164,35 @@ ShiftFit fit_shift(const FitProblem& curve, const FitResult& unshifted, double i
     // variance of two fitted parameters.
     const double determinant = jhh * jss - jhs * jhs;
     const int degrees = static_cast<int>(n) - 2;
+    std::vector<double> residuals(n);
+    for (std::size_t i = 0; i < n; ++i) residuals[i] = curve.temperatures[i] - base.values[i];
+    double autocorrelation = 0.0, effective_points = 0.0;
+    const double scale = correlated_interval_scale(residuals, autocorrelation, effective_points);
+    const int effective_degrees = std::max(1, static_cast<int>(std::floor(effective_points)) - 2);
     if (determinant > 0.0 && degrees >= 1) {
         const double variance = sum / degrees;
-        const double half = interval_scale * student_t_95(degrees) * std::sqrt(variance * jhh / determinant);
+        const double half = scale * student_t_95(effective_degrees) * std::sqrt(variance * jhh / determinant);
         fit.shift_low = shift - half;
         fit.shift_high = shift + half;
+        fit.log_coefficient_half_width =
+            scale * student_t_95(effective_degrees) * std::sqrt(variance * jss / determinant);
     } else {
         fit.shift_low = -std::numeric_limits<double>::infinity();
         fit.shift_high = std::numeric_limits<double>::infinity();
     }
     return fit;
+}
+
+void widen_for_fitted_shift(FitResult& result, const ShiftFit& shift) {
+    if (interval_open_low(result) || interval_open_high(result) || !(result.coefficient > 0.0)) return;
+    const double own = std::log(result.interval_high / result.coefficient);
+    const double extra = shift.log_coefficient_half_width - own;
+    if (!(extra > 0.0) || !std::isfinite(extra)) return;
+    const double factor = std::exp(extra);
+    result.interval_low /= factor;
+    result.interval_high *= factor;
+    result.physical_low /= factor;
+    result.physical_high *= factor;
 }
 
 }  // namespace fit

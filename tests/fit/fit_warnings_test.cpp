@@ -69,6 +69,16 @@ double json_value(const std::string& json, const std::string& key) {
     return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
 }
 
+// The width of the interval under `key`, relative to its low end.
+double interval_width(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": [");
+    if (at == std::string::npos) return std::nan("");
+    char* end = nullptr;
+    const double low = std::strtod(json.c_str() + at + key.size() + 5, &end);
+    const double high = std::strtod(end + 1, nullptr);
+    return high / low - 1.0;
+}
+
 bool has_code(const std::string& json, const std::string& code) {
     return json.find("{\"code\": \"" + code + "\"") != std::string::npos;
 }
@@ -232,6 +242,11 @@ TEST_F(FitWarnings, ShiftAutoFindsTheImmersionTimeOfALoggerStartedEarly) {
     EXPECT_NE(given.standard_output.find("\"shift_interval_95\": null"), std::string::npos);
     EXPECT_EQ(json_value(given.standard_output, "points"), 146.0);  // from 1 s, time 0 after the shift
     EXPECT_NEAR(json_value(given.standard_output, "parameter_file_coefficient") / truth, 1.0, 0.02);
+    // A fitted shift leaves the coefficient less certain than a known one.
+    EXPECT_GT(interval_width(run.standard_output, "parameter_file_interval_95"),
+              interval_width(given.standard_output, "parameter_file_interval_95"));
+    EXPECT_GT(interval_width(run.standard_output, "physical_interval_95"),
+              interval_width(given.standard_output, "physical_interval_95"));
 
     const ProgramRun bad = run_fit_program(directory, "--shift soon probe.txt curve.csv");
     EXPECT_EQ(bad.status, 2);
