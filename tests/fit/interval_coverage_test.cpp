@@ -1,6 +1,6 @@
 // How often the physical 95 % interval holds the truth, over 200 seeded
 // trials per case, on curves of the exact series solution of the cylinder
-// (the probe: R 6.25 mm, k 15, rho 8400, c 450, 850 into 60):
+// (a probe of 12.5 mm diameter: R 6.25 mm, k 15, rho 8400, c 450, 850 into 60):
 // correlated noise (AR(1), phi 0.9, stationary standard deviation 2 K) and
 // independent noise of 1 K at Biot numbers 0.2, 1 and 5; at Biot 20 and 100
 // the interval either holds the truth or a warning says that temp1d's time
