@@ -91,3 +91,49 @@ TEST(SeriesSolutionFit, EffectiveCoefficientWithinTheDiscretisationError) {
 }
 
 }  // namespace
+
+namespace {
+
+// The time step dominates the model's error: against the exact solution,
+// a four times finer step leaves well under half of the fitted
+// coefficient's error, and the fit's own estimate of the step-0 value
+// (from one run with that finer step) removes most of it.
+TEST(SeriesSolutionFit, TheTimeStepDominatesTheModelsError) {
+    constexpr double radius = 0.00625, conductivity = 15.0, capacity = 8400.0 * 450.0;
+    constexpr double diffusivity = conductivity / capacity;
+    for (const double biot : {5.0, 20.0}) {
+        for (const ProbePosition position : {ProbePosition::centre, ProbePosition::surface}) {
+            const double physical = biot * conductivity / radius;
+            const double run_length = 1.5 * radius * radius / diffusivity;
+            FitProblem problem;
+            problem.parameters = {0.0,    radius, 1.0,          850.0,          60.0,          60.0,
+                                  8400.0, 450.0,  conductivity, run_length / 2, run_length / 2};
+            problem.position = position;
+            const std::vector<double> roots = eigenvalues(biot, 60);
+            for (int k = 0; k < 150; ++k) {
+                const double fourier = 0.05 + 1.45 * k / 149.0;
+                problem.times.push_back(std::fmin(fourier * radius * radius / diffusivity, run_length));
+                problem.temperatures.push_back(
+                    60.0 + 790.0 * exact_ratio(roots, position == ProbePosition::centre ? 0.0 : 1.0, fourier));
+            }
+            const FitResult coarse = fit_coefficient(problem);
+            problem.step_divisor = 4;
+            const FitResult fine = fit_coefficient(problem);
+            const double coarse_error =
+                std::log(effective_coefficient(problem.parameters, coarse.coefficient) / physical);
+            const double fine_error = std::log(effective_coefficient(problem.parameters, fine.coefficient) / physical);
+            const double step_zero_error = std::log(coarse.physical_coefficient / physical);
+            std::printf("Bi %g %s: error %.3g %% on temp1d's step, %.3g %% four times finer, %.3g %% at step 0\n", biot,
+                        position == ProbePosition::centre ? "centre" : "surface", 100.0 * coarse_error,
+                        100.0 * fine_error, 100.0 * step_zero_error);
+            EXPECT_GT(coarse_error, 0.002) << "the coarse step's error is there to be removed";
+            EXPECT_LT(std::fabs(fine_error), 0.45 * coarse_error);
+            EXPECT_LT(std::fabs(step_zero_error), 0.25 * coarse_error);
+            // The linearised estimate of the finer step's value agrees with
+            // the full fit there.
+            EXPECT_NEAR(coarse.finer_step_coefficient / fine.coefficient, 1.0, 0.1 * coarse_error);
+        }
+    }
+}
+
+}  // namespace
