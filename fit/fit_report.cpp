@@ -90,8 +90,9 @@ std::string fit_report_text(const FitReportInput& in) {
     const model::ParameterSet& p = problem.parameters;
     std::string out;
     out += "curve: " + in.curve_file + ", " + std::to_string(problem.times.size()) + " points from " +
-           format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s, " +
-           position_name(problem.position) + " temperature\n";
+           format("%g", problem.times.front()) + " to " + format("%g", problem.times.back()) + " s" +
+           (in.shift_given || in.shift_fitted ? " after immersion" : "") + ", " + position_name(problem.position) +
+           " temperature\n";
     if (in.semicolons || in.decimal_comma || in.time_column != 1 || in.temperature_column != 2) {
         out += "curve format: ";
         out += in.semicolons ? "separated by semicolons" : "separated by commas or blanks";
