@@ -8,6 +8,7 @@
 #include <span>
 
 #include "fit/input_file.h"
+#include "model/parameter_fields.h"
 #include "model/parameter_file.h"
 #include "textio/failure_report.h"
 #include "textio/free_form_reader.h"
@@ -58,6 +59,22 @@ void locate_coefficient(FitParameters& fit) {
 
 bool positive_finite(double x) { return std::isfinite(x) && x > 0.0; }
 
+// The field of the parameter file named `name`.
+const model::ParameterField& field_named(std::string_view name) {
+    for (const model::ParameterField& field : model::parameter_fields) {
+        if (field.name == name) return field;
+    }
+    return model::parameter_fields.front();  // not reached: every name used here is in the table
+}
+
+// The line of the two phase durations.
+const int duration_line = field_named("first_phase_duration").line;
+
+// "the inner radius (line 2)": a value as the refusals name it.
+std::string value_title(const model::ParameterField& field) {
+    return "the " + std::string(field.meaning) + " (line " + std::to_string(field.line) + ")";
+}
+
 }  // namespace
 
 FitParameters parse_fit_parameters(std::string text, const std::string& full_path) {
@@ -107,29 +124,25 @@ FitParameters read_fit_parameters(const std::string& path) {
 // pivot error and never stops the process in a fit.  The step limit keeps a
 // single run, and the memory and time of a fit, bounded.
 std::string refusal_of_parameters(const model::ParameterSet& p) {
-    const std::array<std::pair<double, const char*>, 8> finite_values{{
-        {p.inner_radius, "the inner radius (line 2)"},
-        {p.outer_radius, "the outer radius (line 3)"},
-        {p.initial_temperature, "the initial temperature (line 5)"},
-        {p.ambient_temperature_1, "the medium temperature of phase 1 (line 6)"},
-        {p.ambient_temperature_2, "the medium temperature of phase 2 (line 6)"},
-        {p.density, "the density (line 7)"},
-        {p.specific_heat, "the specific heat (line 8)"},
-        {p.conductivity, "the conductivity (line 9)"},
-    }};
-    for (const auto& [value, name] : finite_values) {
-        if (!std::isfinite(value)) return std::string(name) + " is not a finite number";
+    // Every value but the coefficient (which the fit supplies) and the
+    // durations (checked together below) must be finite.
+    for (const model::ParameterField& field : model::parameter_fields) {
+        if (field.name == "heat_transfer_coefficient" || field.line == duration_line) continue;
+        if (!std::isfinite(p.*field.member)) return value_title(field) + " is not a finite number";
     }
     if (!std::isfinite(p.first_phase_duration) || !std::isfinite(p.second_phase_duration)) {
-        return "the phase durations (line 10) must be finite numbers";
+        return "the phase durations (line " + std::to_string(duration_line) + ") must be finite numbers";
     }
-    if (p.inner_radius < 0.0) return "the inner radius (line 2) must not be negative";
-    if (!(p.outer_radius > p.inner_radius)) return "the outer radius (line 3) must be larger than the inner radius";
-    if (!(p.density > 0.0)) return "the density (line 7) must be positive";
-    if (!(p.specific_heat > 0.0)) return "the specific heat (line 8) must be positive";
-    if (!(p.conductivity > 0.0)) return "the conductivity (line 9) must be positive";
+    if (p.inner_radius < 0.0) return value_title(field_named("inner_radius")) + " must not be negative";
+    if (!(p.outer_radius > p.inner_radius)) {
+        return value_title(field_named("outer_radius")) + " must be larger than the inner radius";
+    }
+    for (const char* name : {"density", "specific_heat", "conductivity"}) {
+        const model::ParameterField& field = field_named(name);
+        if (!(p.*field.member > 0.0)) return value_title(field) + " must be positive";
+    }
     if (p.first_phase_duration < 0.0 || p.second_phase_duration < 0.0) {
-        return "the phase durations (line 10) must not be negative";
+        return "the phase durations (line " + std::to_string(duration_line) + ") must not be negative";
     }
     if (!(p.first_phase_duration + p.second_phase_duration > 0.0)) {
         return "the run has no length: the phase durations (line 10) add up to 0";

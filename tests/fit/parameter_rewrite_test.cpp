@@ -95,7 +95,7 @@ TEST(ParameterRefusal, ValuesThatCouldStopOrOverloadTheModelAreRefused) {
              Case{&ParameterSet::initial_temperature, std::numeric_limits<double>::quiet_NaN(),
                   "the initial temperature (line 5) is not a finite number"},
              Case{&ParameterSet::ambient_temperature_2, std::numeric_limits<double>::infinity(),
-                  "the medium temperature of phase 2 (line 6) is not a finite number"},
+                  "the medium temperature, phase 2 (line 6) is not a finite number"},
              Case{&ParameterSet::first_phase_duration, -1.0, "the phase durations (line 10) must not be negative"},
              Case{&ParameterSet::density, 1e308, "the values are out of the range the model can compute with"},
              Case{&ParameterSet::second_phase_duration, 1e6,
