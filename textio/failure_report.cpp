@@ -49,7 +49,7 @@ bool close_connected_units(bool may_wait = true) {
         const std::string full_path = channel.full_path;
         const bool waits_not = !may_wait && channel.owns_fd && stop_waiting(channel.fd) == 0;
         const int error = disconnect_channel(channel);
-        if (waits_not && (error == EAGAIN || error == EWOULDBLOCK)) continue;
+        if (waits_not && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)) continue;
         if (error != 0) {
             write_standard_error(failure_report_text(failure_write, unit, full_path, error));
             failed = true;

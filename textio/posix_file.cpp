@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,6 +40,45 @@ int keep_above_standard_streams(int& fd) {
 // interruption by a signal that the program does not act on.
 bool try_again(int error) { return error == EINTR && interrupt_signal() == 0; }
 
+// Waits until `fd` is ready for `events` (POLLIN or POLLOUT).  SIGINT,
+// SIGTERM and SIGHUP are blocked from the look at the note until the wait
+// begins, and let through only during the wait (ppoll), so that a signal
+// that comes just before the wait still ends it.  EINTR once one has been
+// noticed, else 0.
+int wait_until_ready(int fd, short events) {
+    sigset_t interrupting;
+    sigemptyset(&interrupting);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupting, signal_number);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &interrupting, &previous);
+    int error = 0;
+    if (interrupt_signal() != 0) {
+        error = EINTR;
+    } else {
+        sigset_t while_waiting = previous;
+        for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigdelset(&while_waiting, signal_number);
+        pollfd waiting{fd, events, 0};
+        if (::ppoll(&waiting, 1, nullptr, &while_waiting) < 0 && errno != EINTR) error = errno;
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (error == 0 && interrupt_signal() != 0) error = EINTR;
+    return error;
+}
+
+// Files that can make a read or a write wait (pipes, sockets, terminals and
+// other devices) are switched to non-blocking mode: their calls then return
+// EAGAIN instead of waiting, and the wait happens in wait_until_ready, where
+// an interruption cannot slip in between the look at the note and the wait.
+// Only descriptions the program opened itself are switched; the standard
+// streams, shared with other processes, are left as they are.
+void wait_outside_calls(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return;
+    if (!S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode) && !S_ISCHR(status.st_mode)) return;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
 // open(2), tried again after interruptions the program does not act on.
 int open_retrying(const char* path, int flags, mode_t mode = 0) {
     for (;;) {
@@ -62,6 +104,7 @@ int open_read_write(std::string_view name, int& fd, bool& read_only, bool create
         read_only = true;
     }
     if (fd < 0) return errno;
+    wait_outside_calls(fd);
     return keep_above_standard_streams(fd);
 }
 
@@ -70,6 +113,10 @@ int write_fully(int fd, const char* data, std::size_t size, std::size_t& written
     while (written < size) {
         const ssize_t count = ::write(fd, data + written, size - written);
         if (count < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (const int error = wait_until_ready(fd, POLLOUT); error != 0) return error;
+                continue;
+            }
             if (try_again(errno)) continue;
             return errno;
         }
@@ -87,6 +134,12 @@ int read_some(int fd, char* data, std::size_t size, std::size_t& count) {
         if (got >= 0) {
             count = static_cast<std::size_t>(got);
             return 0;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            const int error = wait_until_ready(fd, POLLIN);
+            if (error == 0) continue;
+            count = 0;
+            return error;
         }
         if (!try_again(errno)) {
             count = 0;

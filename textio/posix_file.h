@@ -17,7 +17,10 @@ namespace textio {
 inline constexpr std::size_t io_buffer_size = 64 * 1024;
 
 // Opening waits for a FIFO's other end; an open interrupted once SIGINT,
-// SIGTERM or SIGHUP has been noticed gives EINTR.
+// SIGTERM or SIGHUP has been noticed gives EINTR.  A pipe, socket or device
+// opened here is put in non-blocking mode: read_some and write_fully then
+// wait for it between calls, in a way that a signal cannot slip past (see
+// posix_file.cpp), and end the wait with EINTR once a signal is noticed.
 //
 // Opens `name`, relative to the working directory, for reading and writing
 // and creates it when it is missing (mode 0666 before the umask).  When write
