@@ -441,20 +441,28 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
     double low = 0.0;
     double high = 0.0;
     surface_range(best_surface, low, high);
-    const int count = problem.nodes > 0 ? problem.nodes : default_node_count(low, high);
-    const int inserted = count >= fewest_default_nodes ? 3 : 0;
-    std::vector<int> counts;
-    for (int coarse : {5, 9})
-        if (coarse < count - inserted) counts.push_back(coarse);
-    counts.push_back(count - inserted);
+    // A count chosen from the range takes at most one node per three points.
+    const auto node_count = [&](double from, double to) {
+        return problem.nodes > 0 ? problem.nodes
+                                 : std::min(default_node_count(from, to), std::max(fewest_nodes, static_cast<int>(n / 3)));
+    };
+    int count = node_count(low, high);
+    int inserted = 0;
     std::vector<double> nodes;
-    for (std::size_t stage = 0; stage < counts.size(); ++stage) {
-        if (stage > 0) surface_range(lin.surface, low, high);
-        nodes = node_temperatures(low, high, counts[stage]);
+    for (int stage = 0; stage < 3; ++stage) {
+        if (stage > 0) {
+            surface_range(lin.surface, low, high);
+            count = node_count(low, high);
+        }
+        inserted = count >= fewest_default_nodes ? 3 : 0;
+        const int final_count = count - inserted;
+        const int stage_count = stage == 0 ? std::min(5, final_count) : stage == 1 ? std::min(9, final_count) : final_count;
+        nodes = node_temperatures(low, high, stage_count);
         const std::vector<double> start =
             stage == 0 ? std::vector<double>(nodes.size(), best_log) : carried_over(nodes);
         const std::vector<double> even(nodes.size() - 2, 1.0);
         if (const int code = fit_at(nodes, start, stage == 0, even); code != 0) return stop(code);
+        if (stage > 0 && stage_count == final_count) break;
     }
     if (inserted > 0) {
         std::size_t steepest = 0;
@@ -504,7 +512,9 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
         unit[k] = 1.0;
         const double c = cholesky_solve(l, unit)[k];
         const double half = t * std::sqrt(variance * c);
-        if (std::isfinite(half) && c > 0.0) {
+        // An interval wider than a factor of 100 either way says that the
+        // curve does not decide the node: it is reported as open.
+        if (std::isfinite(half) && c > 0.0 && half <= std::log(100.0)) {
             result.interval_low[k] = std::exp(lin.log_h[k] - half);
             result.interval_high[k] = std::exp(lin.log_h[k] + half);
             if (!(result.interval_low[k] > 0.0)) result.interval_low[k] = 0.0;

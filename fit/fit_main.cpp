@@ -30,6 +30,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fit/boiling_curve_main.h"
 #include "fit/coefficient_search.h"
 #include "fit/curve_checks.h"
 #include "fit/fit_chart.h"
@@ -70,6 +71,7 @@ constexpr std::string_view usage_text =
     "usage: temp1d-fit [--position centre|surface] [--from T0] [--to T1] [--json]\n"
     "                  [--shift auto|SECONDS] [--columns TIME,TEMP]\n"
     "                  [-o FITTED.txt] [--chart FIT.svg] [--] PARAMS.txt CURVE.csv\n"
+    "       temp1d-fit --boiling-curve ... (see temp1d-fit --boiling-curve --help)\n"
     "       temp1d-fit --help | --version\n"
     "  fits the heat-transfer coefficient of PARAMS.txt to the measured curve CURVE.csv\n"
     "  (time in s and temperature per line) and reports it with a 95 % interval.\n";
@@ -407,6 +409,7 @@ int main(int argc, char** argv) {
     // ending the process.
     std::signal(SIGPIPE, SIG_IGN);
     fit::install_interruption_handlers();
+    if (fit::wants_boiling_curve(argc, argv)) return fit::boiling_curve_main(argc, argv);
     Options options;
     if (const int status = parse_options(argc, argv, options); status >= 0) {
         std::vector<fit::PendingOutput> none;
