@@ -151,7 +151,7 @@ bool fill_jacobian(Evaluator& e, Linearisation& lin) {
 // p(lambda) = H^-1 J'z with H = J'J + lambda D'D.  Also returns the trace of
 // the influence matrix J H^-1 J'.
 double linear_rss(const Linearisation& lin, const std::vector<double>& measured, const Matrix& dtd, double lambda,
-                 double& trace) {
+                  double& trace) {
     const std::size_t n = measured.size();
     const std::size_t m = lin.log_h.size();
     Matrix h = lin.normal;
@@ -372,7 +372,7 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
     bool weight_at_end = false;
     double lambda = 0.0;
     Minimisation outcome;
-    Matrix smoothing;             // D'WD of the last fit
+    Matrix smoothing;  // D'WD of the last fit
     // Fits at the nodes `nodes` from ln h = `start`: heavily smoothed first
     // when `smooth_start` (the weight a hundred times the ratio of the
     // traces of J'J and D'D, so that the later fits start from a smooth
@@ -443,8 +443,9 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
     surface_range(best_surface, low, high);
     // A count chosen from the range takes at most one node per three points.
     const auto node_count = [&](double from, double to) {
-        return problem.nodes > 0 ? problem.nodes
-                                 : std::min(default_node_count(from, to), std::max(fewest_nodes, static_cast<int>(n / 3)));
+        return problem.nodes > 0
+                   ? problem.nodes
+                   : std::min(default_node_count(from, to), std::max(fewest_nodes, static_cast<int>(n / 3)));
     };
     int count = node_count(low, high);
     int inserted = 0;
@@ -456,7 +457,9 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
         }
         inserted = count >= fewest_default_nodes ? 3 : 0;
         const int final_count = count - inserted;
-        const int stage_count = stage == 0 ? std::min(5, final_count) : stage == 1 ? std::min(9, final_count) : final_count;
+        const int stage_count = stage == 0   ? std::min(5, final_count)
+                                : stage == 1 ? std::min(9, final_count)
+                                             : final_count;
         nodes = node_temperatures(low, high, stage_count);
         const std::vector<double> start =
             stage == 0 ? std::vector<double>(nodes.size(), best_log) : carried_over(nodes);
@@ -479,7 +482,8 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
         // second differences centred on the nodes inserted there are left
         // out, so that the change is as sharp as the data make it.
         std::vector<double> row_weight(refined.size() - 2, 1.0);
-        for (std::size_t k = steepest + 1; k <= steepest + static_cast<std::size_t>(inserted); ++k) row_weight[k - 1] = 0.1;
+        for (std::size_t k = steepest + 1; k <= steepest + static_cast<std::size_t>(inserted); ++k)
+            row_weight[k - 1] = 0.1;
         nodes = refined;
         if (const int code = fit_at(nodes, carried_over(nodes), false, row_weight); code != 0) return stop(code);
     }

@@ -51,13 +51,13 @@ struct BoilingCurveProblem {
 };
 
 struct BoilingCurveResult {
-    std::vector<double> temperature;  // the nodes, increasing
-    std::vector<double> coefficient;  // h at each node, W/(m2 K), applied as given
+    std::vector<double> temperature;   // the nodes, increasing
+    std::vector<double> coefficient;   // h at each node, W/(m2 K), applied as given
     std::vector<double> interval_low;  // 95 % interval of each node; 0 / infinity when open
     std::vector<double> interval_high;
-    double smoothing_weight = 0.0;       // lambda
-    double effective_parameters = 0.0;   // trace of the influence matrix
-    bool weight_at_grid_end = false;     // GCV chose the smallest or the largest weight tried
+    double smoothing_weight = 0.0;      // lambda
+    double effective_parameters = 0.0;  // trace of the influence matrix
+    bool weight_at_grid_end = false;    // GCV chose the smallest or the largest weight tried
     double rms_residual = 0.0;
     double largest_residual = 0.0;  // measured minus model, the largest in size
     std::size_t largest_at = 0;
@@ -65,8 +65,8 @@ struct BoilingCurveResult {
     std::vector<double> surface_values;  // its surface temperature at the same times
     int model_runs = 0;
     int steps_per_run = 0;
-    int iterations = 0;       // Levenberg-Marquardt steps taken, all weights together
-    bool converged = true;    // the last fit ended by its tolerance, not by its step limit
+    int iterations = 0;            // Levenberg-Marquardt steps taken, all weights together
+    bool converged = true;         // the last fit ended by its tolerance, not by its step limit
     bool at_search_limit = false;  // a node lies on lowest_coefficient or highest_coefficient
     bool minimum_found = true;     // false: no node changes the model's curve
     bool finite = true;            // false: the residual was never finite

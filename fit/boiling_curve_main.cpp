@@ -136,8 +136,8 @@ int parse_options(int argc, char** argv, Options& options) {
         } else if (argument == "--nodes") {
             const char* value = has_inline ? inline_value.c_str() : (has_value ? argv[++i] : nullptr);
             double count = 0.0;
-            if (value == nullptr || !parse_number(value, count) || count != std::floor(count) ||
-                count < fewest_nodes || count > most_nodes) {
+            if (value == nullptr || !parse_number(value, count) || count != std::floor(count) || count < fewest_nodes ||
+                count > most_nodes) {
                 return usage_error("--nodes needs a whole number from " + std::to_string(fewest_nodes) + " to " +
                                    std::to_string(most_nodes) +
                                    (value != nullptr ? ", not \"" + std::string(value) + "\"" : std::string()));
@@ -201,8 +201,7 @@ std::string load_table(const std::string& path, model::PropertyTable& table) {
     if (input.read_error != 0) return path + ": " + std::strerror(input.read_error);
     model::TableReading reading = model::parse_property_table(input.bytes);
     if (!reading.problem.empty()) {
-        return path + ": " + (reading.line > 0 ? "line " + std::to_string(reading.line) + ": " : "") +
-               reading.problem;
+        return path + ": " + (reading.line > 0 ? "line " + std::to_string(reading.line) + ": " : "") + reading.problem;
     }
     table = std::move(reading.table);
     return {};

@@ -17,7 +17,7 @@ struct BoilingCurveReportInput {
     const BoilingCurveProblem* problem = nullptr;
     const BoilingCurveResult* result = nullptr;
     std::string curve_file;
-    std::vector<int> lines;  // file line of each fitted point
+    std::vector<int> lines;                    // file line of each fitted point
     std::vector<std::string> material_tables;  // "conductivity FILE", ... as given
     double seconds = 0.0;
 };

@@ -103,8 +103,8 @@ std::vector<double> reference_centre(const model::ParameterSet& p, const std::fu
             }
             x[cells - 1] = d[cells - 1] / b[cells - 1];
             for (int i = cells - 2; i >= 0; --i) x[i] = (d[i] - c[i] * x[i + 1]) / b[i];
-            const double new_surface = (2.0 * k / dr * x[cells - 1] + coefficient(surface) * medium) /
-                                       (2.0 * k / dr + coefficient(surface));
+            const double new_surface =
+                (2.0 * k / dr * x[cells - 1] + coefficient(surface) * medium) / (2.0 * k / dr + coefficient(surface));
             const bool settled = std::fabs(new_surface - surface) < 1e-9;
             surface = new_surface;
             if (settled) break;
