@@ -376,7 +376,7 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
     // Fits at the nodes `nodes` from ln h = `start`: heavily smoothed first
     // when `smooth_start` (the weight a hundred times the ratio of the
     // traces of J'J and D'D, so that the later fits start from a smooth
-    // curve), then with the weight chosen by GCV at the solution, again
+    // curve), then with the weight chosen anew at the solution, again
     // until the weight changes by less than a quarter decade.  0 when done,
     // 1 when interrupted, 2 when no node changes the model's curve.
     const auto fit_at = [&](const std::vector<double>& nodes, const std::vector<double>& start, bool smooth_start,
