@@ -297,6 +297,12 @@ bool minimise(Evaluator& e, Linearisation& lin, const std::vector<double>& measu
     return true;
 }
 
+model::PropertyTable fitted_table_of(const std::vector<double>& nodes, const std::vector<double>& log_h) {
+    std::vector<double> h(log_h.size());
+    for (std::size_t k = 0; k < h.size(); ++k) h[k] = std::exp(log_h[k]);
+    return model::make_property_table(nodes, h);
+}
+
 }  // namespace
 
 int default_node_count(double low, double high) {
@@ -394,6 +400,14 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
             return 2;
         }
         lambda = smooth_start ? 100.0 * weight_scale(lin, dtd) : choose_weight(lin, measured, dtd, weight_at_end);
+        if (smooth_start) {
+            Minimisation step;
+            if (!minimise(e, lin, measured, dtd, lambda, step)) return 1;
+            outcome.iterations += step.iterations;
+            outcome.converged = step.converged;
+            smoothing = dtd;
+            return 0;
+        }
         for (int round = 0; round < 4; ++round) {
             Minimisation step;
             if (!minimise(e, lin, measured, dtd, lambda, step)) return 1;
@@ -448,44 +462,70 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
                    : std::min(default_node_count(from, to), std::max(fewest_nodes, static_cast<int>(n / 3)));
     };
     int count = node_count(low, high);
-    int inserted = 0;
     std::vector<double> nodes;
-    for (int stage = 0; stage < 3; ++stage) {
-        if (stage > 0) {
-            surface_range(lin.surface, low, high);
-            count = node_count(low, high);
-        }
-        inserted = count >= fewest_default_nodes ? 3 : 0;
-        const int final_count = count - inserted;
-        const int stage_count = stage == 0   ? std::min(5, final_count)
-                                : stage == 1 ? std::min(9, final_count)
-                                             : final_count;
-        nodes = node_temperatures(low, high, stage_count);
+    double change = 0.0;  // the middle of the interval where ln h changes the most
+    for (int stage = 0; stage < 2; ++stage) {
+        if (stage > 0) surface_range(lin.surface, low, high);
+        nodes = node_temperatures(low, high, stage == 0 ? 5 : 9);
         const std::vector<double> start =
             stage == 0 ? std::vector<double>(nodes.size(), best_log) : carried_over(nodes);
         const std::vector<double> even(nodes.size() - 2, 1.0);
-        if (const int code = fit_at(nodes, start, stage == 0, even); code != 0) return stop(code);
-        if (stage > 0 && stage_count == final_count) break;
+        if (const int code = fit_at(nodes, start, true, even); code != 0) return stop(code);
     }
-    if (inserted > 0) {
-        std::size_t steepest = 0;
-        for (std::size_t k = 0; k + 1 < nodes.size(); ++k) {
-            if (std::fabs(lin.log_h[k + 1] - lin.log_h[k]) > std::fabs(lin.log_h[steepest + 1] - lin.log_h[steepest]))
-                steepest = k;
-        }
-        std::vector<double> refined(nodes.begin(), nodes.begin() + static_cast<std::ptrdiff_t>(steepest) + 1);
+    std::size_t steepest = 0;
+    for (std::size_t k = 0; k + 1 < nodes.size(); ++k) {
+        if (std::fabs(lin.log_h[k + 1] - lin.log_h[k]) > std::fabs(lin.log_h[steepest + 1] - lin.log_h[steepest]))
+            steepest = k;
+    }
+    change = 0.5 * (nodes[steepest] + nodes[steepest + 1]);
+    surface_range(lin.surface, low, high);
+    count = node_count(low, high);
+    const int inserted = count >= fewest_default_nodes ? 3 : 0;
+    const std::vector<double> even_nodes = node_temperatures(low, high, count - inserted);
+    // The final nodes, with the inserted ones in the interval of the even
+    // nodes that holds `change`, and their smoothing weights.
+    const auto refine = [&](double at, std::vector<double>& weight) {
+        std::vector<double> refined = even_nodes;
+        weight.assign(refined.size() - 2, 1.0);
+        if (inserted == 0) return refined;
+        std::size_t k = 0;
+        while (k + 2 < even_nodes.size() && even_nodes[k + 1] < at) ++k;
+        refined.assign(even_nodes.begin(), even_nodes.begin() + static_cast<std::ptrdiff_t>(k) + 1);
         for (int j = 1; j <= inserted; ++j) {
-            refined.push_back(nodes[steepest] + (nodes[steepest + 1] - nodes[steepest]) * j / (inserted + 1));
+            refined.push_back(even_nodes[k] + (even_nodes[k + 1] - even_nodes[k]) * j / (inserted + 1));
         }
-        refined.insert(refined.end(), nodes.begin() + static_cast<std::ptrdiff_t>(steepest) + 1, nodes.end());
-        // No smoothing inside the interval of the change of regime: the
-        // second differences centred on the nodes inserted there are left
-        // out, so that the change is as sharp as the data make it.
-        std::vector<double> row_weight(refined.size() - 2, 1.0);
-        for (std::size_t k = steepest + 1; k <= steepest + static_cast<std::size_t>(inserted); ++k)
-            row_weight[k - 1] = 0.1;
-        nodes = refined;
-        if (const int code = fit_at(nodes, carried_over(nodes), false, row_weight); code != 0) return stop(code);
+        refined.insert(refined.end(), even_nodes.begin() + static_cast<std::ptrdiff_t>(k) + 1, even_nodes.end());
+        // The second differences centred on the inserted nodes weigh a
+        // tenth, so that the change of regime stays as sharp as the data
+        // make it.
+        weight.assign(refined.size() - 2, 1.0);
+        for (std::size_t j = k + 1; j <= k + static_cast<std::size_t>(inserted); ++j) weight[j - 1] = 0.1;
+        return refined;
+    };
+    std::vector<double> row_weight;
+    nodes = refine(change, row_weight);
+    if (const int code = fit_at(nodes, carried_over(nodes), false, row_weight); code != 0) return stop(code);
+    // When the fitted curve changes most in another interval of the even
+    // nodes, the inserted nodes move there and the fit is made once more.
+    if (inserted > 0) {
+        std::size_t steepest_even = 0;
+        double largest_change = -1.0;
+        for (std::size_t k = 0; k + 1 < even_nodes.size(); ++k) {
+            const double a = std::log(model::table_value(fitted_table_of(e.nodes, lin.log_h), even_nodes[k]));
+            const double b = std::log(model::table_value(fitted_table_of(e.nodes, lin.log_h), even_nodes[k + 1]));
+            if (std::fabs(b - a) > largest_change) {
+                largest_change = std::fabs(b - a);
+                steepest_even = k;
+            }
+        }
+        const double moved = 0.5 * (even_nodes[steepest_even] + even_nodes[steepest_even + 1]);
+        std::vector<double> moved_weight;
+        const std::vector<double> moved_nodes = refine(moved, moved_weight);
+        if (moved_nodes != nodes) {
+            const std::vector<double> start = carried_over(moved_nodes);
+            nodes = moved_nodes;
+            if (const int code = fit_at(nodes, start, false, moved_weight); code != 0) return stop(code);
+        }
     }
 
     // The result at the solution.

@@ -23,20 +23,25 @@
 // of J'J and D'D) whose residual sum stays within n times that variance is
 // taken, the smoothest curve that the noise of the data allows.  The fit is
 // repeated from its last solution with the new weight until the weight
-// changes by less than a quarter decade (at most four times).  The first fit
-// starts from the best constant coefficient with a heavy weight, so that
-// the later ones start from a smooth curve.
+// changes by less than a quarter decade (at most four times).  The best
+// constant coefficient (a grid of half decades from 10 to 1e5) is the start.
 //
-// The nodes: a fit on 5 nodes, then on 9, then on all but three, spread
-// evenly over the surface temperatures that the run passes through (first
-// those of the best constant coefficient's run, later those of the fit
-// before), each starting from the one before; then three more nodes evenly
-// inside the interval where ln h changes the most, whose second
-// differences weigh a tenth, so that a change of regime (film to nucleate
-// boiling) is followed closely.  Measured on a curve of an independent
-// solver (tests/fit/boiling_curve_fit_test.cpp), the change is still spread
-// over about one node spacing below it: the table is within 15 % of the
-// truth more than about 85 K away from the change.
+// The nodes: heavily smoothed fits (the weight a hundred times the ratio of
+// the traces) on 5 and then 9 nodes spread evenly over the surface
+// temperatures that the run passes through (first those of the best
+// constant coefficient's run, then those of the fit before), each starting
+// from the one before, find the shape of the curve without the runaway
+// values that a weakly smoothed coarse table produces to make up for a
+// change of regime it cannot follow.  Then all but three nodes are spread
+// evenly and three more inserted evenly into the interval where that
+// curve changes the most; their second differences weigh a tenth, so that
+// a change of regime (film to nucleate boiling) is followed closely.  This
+// fit chooses its weight as above; when its curve changes most in another
+// interval, the three nodes move there and the fit is made once more.
+// Measured on curves of an independent solver
+// (tests/fit/boiling_curve_fit_test.cpp), the change is still spread over
+// about one node spacing below it: the table is within 15 % of the truth
+// more than about 85 K away from the change.
 //
 // The 95 % interval of each node is the Bayesian interval of a smoothing
 // fit: the covariance of ln h is sigma^2 (J'J + lambda D'D)^-1 with
