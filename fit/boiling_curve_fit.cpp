@@ -444,14 +444,10 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
         return result;
     };
 
-    // The nodes: first 5, then 9, then all but three spread evenly over
-    // the surface temperatures of the run, each fit starting from the one
-    // before (a coarse fit finds the shape of the curve, which keeps the
-    // finer ones away from the nodes the curve barely sees); the first over
-    // the surface temperatures of the best constant coefficient's run, the
-    // later ones over those of the fit before.  Then three more nodes,
-    // evenly inside the interval where ln h changes the most, so that a
-    // sharp change of regime is followed closely.
+    // The nodes (see the header): heavily smoothed fits on 5 and 9 nodes
+    // over the surface temperatures of the run before find the shape of the
+    // curve; then all but three nodes spread evenly, and three more where
+    // that shape changes the most.
     double low = 0.0;
     double high = 0.0;
     surface_range(best_surface, low, high);
@@ -461,9 +457,7 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
                    ? problem.nodes
                    : std::min(default_node_count(from, to), std::max(fewest_nodes, static_cast<int>(n / 3)));
     };
-    int count = node_count(low, high);
     std::vector<double> nodes;
-    double change = 0.0;  // the middle of the interval where ln h changes the most
     for (int stage = 0; stage < 2; ++stage) {
         if (stage > 0) surface_range(lin.surface, low, high);
         nodes = node_temperatures(low, high, stage == 0 ? 5 : 9);
@@ -477,9 +471,10 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
         if (std::fabs(lin.log_h[k + 1] - lin.log_h[k]) > std::fabs(lin.log_h[steepest + 1] - lin.log_h[steepest]))
             steepest = k;
     }
-    change = 0.5 * (nodes[steepest] + nodes[steepest + 1]);
+    // The middle of the interval where ln h changes the most.
+    const double change = 0.5 * (nodes[steepest] + nodes[steepest + 1]);
     surface_range(lin.surface, low, high);
-    count = node_count(low, high);
+    const int count = node_count(low, high);
     const int inserted = count >= fewest_default_nodes ? 3 : 0;
     const std::vector<double> even_nodes = node_temperatures(low, high, count - inserted);
     // The final nodes, with the inserted ones in the interval of the even
@@ -508,11 +503,12 @@ BoilingCurveResult fit_boiling_curve(const BoilingCurveProblem& problem) {
     // When the fitted curve changes most in another interval of the even
     // nodes, the inserted nodes move there and the fit is made once more.
     if (inserted > 0) {
+        const model::PropertyTable fitted = fitted_table_of(e.nodes, lin.log_h);
         std::size_t steepest_even = 0;
         double largest_change = -1.0;
         for (std::size_t k = 0; k + 1 < even_nodes.size(); ++k) {
-            const double a = std::log(model::table_value(fitted_table_of(e.nodes, lin.log_h), even_nodes[k]));
-            const double b = std::log(model::table_value(fitted_table_of(e.nodes, lin.log_h), even_nodes[k + 1]));
+            const double a = std::log(model::table_value(fitted, even_nodes[k]));
+            const double b = std::log(model::table_value(fitted, even_nodes[k + 1]));
             if (std::fabs(b - a) > largest_change) {
                 largest_change = std::fabs(b - a);
                 steepest_even = k;
