@@ -253,8 +253,9 @@ int run(const Options& options) {
     problem.curve.position = options.position;
     problem.nodes = options.nodes;
     std::vector<int> lines;
-    if (const std::string message =
-            select_window(reading.curve, options.curve_file, options.from, options.to, problem.curve, lines);
+    std::size_t skipped = 0;  // points before immersion: none without a shift
+    if (const std::string message = select_window(reading.curve, options.curve_file, options.from, options.to, 0.0,
+                                                  problem.curve, lines, skipped);
         !message.empty()) {
         return complain(message);
     }
