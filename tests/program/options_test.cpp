@@ -15,10 +15,13 @@
 #include <vector>
 
 #include "program/command_line.h"
+#include "program/parameter_check.h"
+#include "program/progress.h"
 #include "model/heat_model.h"
 #include "model/parameter_fields.h"
 #include "model/parameter_file.h"
 #include "support/file_contents.h"
+#include "support/parameter_sets.h"
 #include "support/parameter_texts.h"
 #include "support/program_runner.h"
 #include "support/scratch_folder.h"
@@ -436,13 +439,28 @@ TEST_F(Options, DirectoryOptionRunsInAnotherFolder) {
                                                            directory / long_name / "DataInpTemp1d.txt"));
 }
 
-// A run of several seconds: about 11.7 million steps, estimated well above
-// the two seconds from which a run shows its progress, even on a fast machine.
-const std::string long_run = "wire\n0\n0.002\n50\n20\n900 20\n7850\n460\n45\n1500 1500\n";
+// A run that the program itself estimates at about six seconds, three
+// times the two seconds from which it shows its progress: its length is
+// worked out from the step time measured here, by the program's own
+// routine, so that it holds on a fast machine and in a slow sanitizer build.
+std::string long_run() {
+    const double seconds_per_step = measure_seconds_per_step();
+    ParameterSet wire = quench({.outer_radius = 0.002,
+                                .coefficient = 50.0,
+                                .initial_temperature = 20.0,
+                                .medium_temperature = 900.0,
+                                .density = 7850.0,
+                                .run_length = 1.0});
+    const double steps_per_second_of_run = derive_model_setup(wire).step_count;
+    const double run_length =
+        std::ceil(6.0 / estimated_run_seconds({.step_count = 1}, seconds_per_step) / steps_per_second_of_run);
+    return "wire\n0\n0.002\n50\n20\n900 20\n7850\n460\n45\n" + exact_number_text(run_length / 2.0) + " " +
+           exact_number_text(run_length / 2.0) + "\n";
+}
 
 TEST_F(Options, ProgressShowsOnATerminalOnly) {
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script (util-linux) not found";
-    write_file(param(), long_run);
+    write_file(param(), long_run());
     // Under a pseudo-terminal: the line appears and is erased at the end.
     const std::string terminal = "cd '" + directory.string() + "' && script -qec \"'" + std::string(TEMP1D_BINARY) +
                                  "'\" /dev/null > terminal.out";
