@@ -86,7 +86,8 @@ struct RecordCache {
 };
 
 RecordCache& record_cache() {
-    static RecordCache cache = [] {
+    // One per thread, so that concurrent runs never mix their records.
+    thread_local RecordCache cache = [] {
         RecordCache c;
         c.text.fill(' ');
         c.text[record_length] = '\r';

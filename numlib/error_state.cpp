@@ -5,8 +5,8 @@
 
 namespace numlib::detail {
 
-// Static storage: every field is zero until initialise_error_state runs.
-ErrorState the_error_state{};
+// Thread storage: every field is zero until initialise_error_state runs.
+thread_local ErrorState the_error_state{};
 
 void initialise_error_state(ErrorState& state) {
     state.current_level = 1;

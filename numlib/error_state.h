@@ -1,4 +1,4 @@
-// The library's one process-wide error state: the routine-name stack with the
+// The library's error state, one per thread: the routine-name stack with the
 // error type and code recorded per level, the per-type print and stop
 // settings, the pending message and the message-parameter list.
 //
@@ -9,7 +9,7 @@
 // from 1 as the library's routines describe them.
 //
 // Every field is zero until the first-use initialisation runs; it runs once
-// per process, from E1PSH, E1MES and the message-parameter setters.
+// per thread, from E1PSH, E1MES and the message-parameter setters.
 #pragma once
 
 #include <array>
@@ -50,8 +50,9 @@ struct ErrorState {
     int parameter_list_end;  // position of the last character used; 1: empty
 };
 
-// The one instance; zero before the first-use initialisation.
-extern ErrorState the_error_state;
+// The instance of the calling thread (runs in concurrent threads keep apart);
+// zero before the first-use initialisation.
+extern thread_local ErrorState the_error_state;
 
 inline ErrorState& error_state() { return the_error_state; }
 

@@ -1,6 +1,7 @@
 #include "program/command_line.h"
 
 #include <cerrno>
+#include <charconv>
 #include <utility>
 #include <unistd.h>
 
@@ -18,8 +19,8 @@ namespace program {
 namespace {
 
 constexpr std::string_view usage_line =
-    "usage: temp1d [-C DIR] [--quiet] [--check [--json]] [--coefficient-table FILE] [--conductivity-table FILE] "
-    "[--specific-heat-table FILE] | --help | --version";
+    "usage: temp1d [-C DIR] [--quiet] [--csv FILE [--radii LIST] [--every N]] [--check [--json]] "
+    "[--coefficient-table FILE] [--conductivity-table FILE] [--specific-heat-table FILE] | --help | --version";
 
 // The table options and where each puts its file name.
 struct TableOption {
@@ -39,12 +40,53 @@ CommandLine usage_error(std::string problem) {
     return command;
 }
 
+// The value of option `name`, as "--name VALUE" or "--name=VALUE"; false
+// when the argument is not that option.  A missing value gives an empty
+// `value` and sets `missing`.
+bool option_value(std::span<const char* const> arguments, std::size_t& i, std::string_view name, std::string& value,
+                  bool& missing) {
+    const std::string_view argument = arguments[i] != nullptr ? arguments[i] : "";
+    if (argument == name) {
+        missing = i + 1 >= arguments.size() || arguments[i + 1] == nullptr;
+        if (!missing) value = arguments[++i];
+        return true;
+    }
+    if (argument.size() > name.size() && argument.starts_with(name) && argument[name.size()] == '=') {
+        value = argument.substr(name.size() + 1);
+        missing = false;
+        return true;
+    }
+    return false;
+}
+
+// A comma-separated list of relative radii, each a number in [0, 1].
+bool parse_radii(std::string_view text, std::vector<double>& radii) {
+    radii.clear();
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        double value = 0.0;
+        const std::from_chars_result result = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (item.empty() || result.ec != std::errc() || result.ptr != item.data() + item.size()) return false;
+        if (!(value >= 0.0 && value <= 1.0)) return false;
+        radii.push_back(value);
+        if (comma == std::string_view::npos) return true;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+bool parse_every(std::string_view text, std::int64_t& every) {
+    const std::from_chars_result result = std::from_chars(text.data(), text.data() + text.size(), every);
+    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size() && every >= 1;
+}
+
 }  // namespace
 
 std::string_view version_text() { return "temp1d " TEMP1D_VERSION; }
 
 std::string_view help_text() {
-    return "usage: temp1d [-C DIR] [--quiet] [--check [--json]]\n"
+    return "usage: temp1d [-C DIR] [--quiet] [--csv FILE [--radii LIST] [--every N]]\n"
+           "       temp1d [-C DIR] --check [--json]\n"
            "       temp1d --help | --version\n"
            "\n"
            "Simulates transient radial heat conduction in a cylinder.  Reads the\n"
@@ -63,6 +105,12 @@ std::string_view help_text() {
            "                           value), applied as given; replaces line 4\n"
            "  --conductivity-table FILE, --specific-heat-table FILE\n"
            "                           the material against its temperature\n"
+           "  --csv FILE               also write the run's temperature profile as CSV to\n"
+           "                           FILE (- for standard output): time at the end of\n"
+           "                           each step, temperature at each relative radius, dT\n"
+           "  --radii LIST             with --csv: relative radii r/R from the centre (0)\n"
+           "                           to the surface (1), comma-separated (0,0.5,1)\n"
+           "  --every N                with --csv: every N-th step and the last (1)\n"
            "  --                       ends the options (temp1d takes no other arguments)\n"
            "  -h, --help               show this help and exit\n"
            "  --version                show the version and exit\n";
@@ -73,9 +121,13 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     bool help = false;
     bool version = false;
     bool options_ended = false;
+    bool radii_given = false;
+    bool every_given = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i] != nullptr ? arguments[i] : "";
         if (options_ended) return usage_error("unexpected argument '" + std::string(argument) + "'");
+        std::string value;
+        bool missing = false;
         const TableOption* table = nullptr;
         for (const TableOption& option : table_options) {
             if (argument == option.name || (argument.starts_with(option.name) && argument.size() > option.name.size() &&
@@ -94,6 +146,20 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
             }
             if (file.empty()) return usage_error("the file name of " + std::string(table->name) + " is empty");
             command.tables.*(table->file) = file;
+        } else if (option_value(arguments, i, "--csv", value, missing)) {
+            if (missing || value.empty()) return usage_error("option --csv needs a file name (- for standard output)");
+            command.csv = true;
+            command.csv_target = value;
+        } else if (option_value(arguments, i, "--radii", value, missing)) {
+            if (missing || !parse_radii(value, command.radii)) {
+                return usage_error("option --radii needs a comma-separated list of numbers from 0 to 1");
+            }
+            radii_given = true;
+        } else if (option_value(arguments, i, "--every", value, missing)) {
+            if (missing || !parse_every(value, command.every)) {
+                return usage_error("option --every needs a whole number of steps, 1 or more");
+            }
+            every_given = true;
         } else if (argument == "--") {
             options_ended = true;
         } else if (argument == "-h" || argument == "--help") {
@@ -126,6 +192,8 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     }
     if (command.has_directory && command.directory.empty()) return usage_error("the folder name is empty");
     if (command.json && command.action != ProgramAction::check) return usage_error("--json needs --check");
+    if ((radii_given || every_given) && !command.csv) return usage_error("--radii and --every need --csv");
+    if (command.csv && command.action == ProgramAction::check) return usage_error("--csv does not go with --check");
     if (help)
         command.action = ProgramAction::help;
     else if (version)

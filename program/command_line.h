@@ -3,9 +3,11 @@
 // version, a check of the parameter file, another folder or no progress line.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "program/material_tables.h"
 
@@ -27,6 +29,13 @@ struct CommandLine {
     std::string directory;  // -C DIR / --directory=DIR
     TableFiles tables;      // --coefficient-table, --conductivity-table, --specific-heat-table
     std::string problem;    // what was wrong, for usage_error
+    // --csv FILE: the profile of the run as CSV beside the result file ("-":
+    // standard output), at the relative radii of --radii, every --every-th
+    // step and the last.
+    bool csv = false;
+    std::string csv_target;
+    std::vector<double> radii{0.0, 0.5, 1.0};
+    std::int64_t every = 1;
 };
 
 // The program's name and version, "temp1d 1.1.0".

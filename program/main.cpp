@@ -10,12 +10,14 @@
 #include <cfenv>
 #include <csignal>
 #include <new>
+#include <string>
 
 #include "model/parameter_file.h"
 #include "program/command_line.h"
 #include "program/material_tables.h"
 #include "program/outcomes.h"
 #include "program/parameter_check.h"
+#include "program/profile_csv.h"
 #include "program/run_reports.h"
 #include "program/simulation_run.h"
 #include "textio/failure_report.h"
@@ -34,6 +36,14 @@ std::uint32_t run_program(const program::CommandLine& command) {
         if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
         return program::run_parameter_check(command.json, command.tables, tables);
     }
+    program::ProfileRequest profile;
+    if (command.csv) {
+        if (const std::string refusal = program::refusal_of_csv_target(command.csv_target); !refusal.empty()) {
+            program::write_report_line(refusal + "; nothing was written");
+            return program::status_usage;
+        }
+        profile = {command.csv_target, command.radii, command.every};
+    }
     model::ParameterSet parameters;
     try {
         parameters = model::read_parameter_file();
@@ -42,7 +52,7 @@ std::uint32_t run_program(const program::CommandLine& command) {
         program::end_by_interruption(stop.signal_number, program::interrupted_read_report(stop.signal_number));
     }
     if (const std::uint32_t status = program::load_tables(command.tables, tables); status != 0) return status;
-    return program::run_simulation(parameters, !command.quiet, tables.view);
+    return program::run_simulation(parameters, !command.quiet, tables.view, command.csv ? &profile : nullptr);
 }
 
 }  // namespace

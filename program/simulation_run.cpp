@@ -4,8 +4,10 @@
 #include <string>
 
 #include "model/parameter_file.h"
+#include "model/radial_profile.h"
 #include "model/result_file.h"
 #include "program/outcomes.h"
+#include "program/profile_csv.h"
 #include "program/progress.h"
 #include "program/run_reports.h"
 #include "textio/file_channel.h"
@@ -14,10 +16,18 @@
 namespace program {
 
 std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progress_wanted,
-                             const model::MaterialTables& tables) {
+                             const model::MaterialTables& tables, const ProfileRequest* profile) {
     const std::int64_t step_count = model::derive_model_setup(parameters).step_count;
     static model::HeatModel model;  // large: kept off the stack
     std::int64_t steps_done = 0;
+    textio::Channel* profile_csv = nullptr;
+    model::ProfileSampling sampling;
+    model::ProfileRows rows;
+    if (profile != nullptr) {
+        for (const double radius : profile->radii) sampling.points.push_back(model::place_relative_radius(radius));
+        sampling.every = profile->every;
+        sampling.last_step = step_count;
+    }
     try {
         // An interruption while the parameters were read, or while a result
         // file that is a FIFO waits for its reader, leaves the result file
@@ -33,6 +43,9 @@ std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progres
                               " (a link); neither file was changed");
             return status_result_is_parameter_file;
         }
+        // Opened before the result file is cut, so that a profile that
+        // cannot be opened leaves the result file as it was.
+        if (profile != nullptr) profile_csv = &open_profile_csv(profile->target, profile->radii);
         model::write_result_header(result_file);
         model::set_up_model(model, parameters);
         const bool with_tables = model::has_table(tables);
@@ -41,8 +54,15 @@ std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progres
         for (std::int64_t step = 1; step <= step_count;) {
             textio::stop_if_interrupted();
             const std::int64_t last = std::min(step_count, step - 1 + steps_until_next_look());
-            steps_done += with_tables ? model::run_table_steps(model, table_run, step, last, &result_file)
-                                      : model::run_steps(model, step, last, &result_file);
+            if (profile_csv == nullptr) {
+                steps_done += with_tables ? model::run_table_steps(model, table_run, step, last, &result_file)
+                                          : model::run_steps(model, step, last, &result_file);
+            } else {
+                steps_done += model::run_steps_with_profile(model, step, last, &result_file, sampling, rows,
+                                                            with_tables ? &table_run : nullptr);
+                write_profile_rows(*profile_csv, rows, sampling.points.size());
+                model::clear_profile_rows(rows);
+            }
             show_progress(last);
             step = last + 1;
         }
@@ -58,6 +78,7 @@ std::uint32_t run_simulation(const model::ParameterSet& parameters, bool progres
     try {
         model::write_result_closing(textio::unit_channel(model::result_file_unit), model.dTmax);
         textio::close_unit(model::result_file_unit);
+        if (profile_csv != nullptr) textio::close_unit(profile_csv->unit);
     } catch (const textio::Stop& stop) {
         if (stop.signal_number == 0) throw;
         end_by_interruption(stop.signal_number, interrupted_run_report(stop.signal_number, steps_done, step_count));

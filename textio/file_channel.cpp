@@ -94,7 +94,7 @@ void flush_channel(Channel& channel) {
 }
 
 char* begin_record(Channel& channel, std::size_t length) {
-    const std::size_t size = length + record_end.size();
+    const std::size_t size = length + channel.line_end.size();
     if (channel.cut_pending) cut_before_first_record(channel);
     if (channel.out.empty()) channel.out.resize(io_buffer_size);
     if (channel.used + size > channel.out.size()) {
@@ -105,8 +105,8 @@ char* begin_record(Channel& channel, std::size_t length) {
 }
 
 void end_record(Channel& channel, std::size_t length) {
-    std::memcpy(channel.out.data() + channel.used + length, record_end.data(), record_end.size());
-    channel.used += length + record_end.size();
+    std::memcpy(channel.out.data() + channel.used + length, channel.line_end.data(), channel.line_end.size());
+    channel.used += length + channel.line_end.size();
 }
 
 void write_record(Channel& channel, std::string_view record) {

@@ -58,13 +58,14 @@ Channel& unit_channel(int unit);
 // The standard streams are flushed but stay connected.
 void close_unit(int unit);
 
-// Appends one record (without its line end) and the CR LF that ends it.
+// Appends one record (without its line end) and the channel's line end
+// (CR LF unless the channel was given another).
 // Write failures end the program with their failure report.
 void write_record(Channel& channel, std::string_view record);
 
 // Room for a record of `length` characters at the end of the channel's
 // buffer; the caller fills them and then calls end_record, which adds the
-// CR LF.  Lets a writer render a record straight into the buffer.
+// line end.  Lets a writer render a record straight into the buffer.
 char* begin_record(Channel& channel, std::size_t length);
 void end_record(Channel& channel, std::size_t length);
 

@@ -211,6 +211,18 @@ void write_all(int fd, std::string_view text) {
     static_cast<void>(write_fully(fd, text.data(), text.size(), written));
 }
 
-void write_standard_error(std::string_view text) { write_all(STDERR_FILENO, text); }
+namespace {
+thread_local std::string* standard_error_capture = nullptr;
+}
+
+void write_standard_error(std::string_view text) {
+    if (standard_error_capture != nullptr) {
+        standard_error_capture->append(text);
+        return;
+    }
+    write_all(STDERR_FILENO, text);
+}
+
+void capture_standard_error(std::string* capture) { standard_error_capture = capture; }
 
 }  // namespace textio

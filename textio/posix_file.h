@@ -79,7 +79,13 @@ void reserve_standard_descriptors();
 // nowhere left to be reported).
 void write_all(int fd, std::string_view text);
 
-// write_all to standard error.
+// write_all to standard error; while the calling thread captures standard
+// error, the text is appended to the capture instead.
 void write_standard_error(std::string_view text);
+
+// Makes write_standard_error of the calling thread append to `capture`
+// (null: write to standard error again).  For callers that hand reports
+// back as values instead of showing them (the Python module).
+void capture_standard_error(std::string* capture);
 
 }  // namespace textio

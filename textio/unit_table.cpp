@@ -13,8 +13,8 @@ namespace {
 // Units that may be connected at the same time (the standard streams included).
 constexpr std::size_t channel_slots = 16;
 
-std::array<Channel, channel_slots> channels;
-bool standard_streams_connected = false;
+thread_local std::array<Channel, channel_slots> channels;
+thread_local bool standard_streams_connected = false;
 
 void connect_standard_channel(Channel& channel, int unit, int fd, const char* full_path) {
     channel.connected = true;

@@ -3,14 +3,19 @@
 // failure reports; its operations return errno values to their callers.
 //
 // Units 5 (standard input) and 6 (standard output) are connected when the
-// table is first used.  A slot is free when it is not `connected`, so every
+// table is first used.  Each thread has a table of its own, so that runs in
+// concurrent threads (the Python module) never share a unit or a buffer; the
+// program itself has one thread.  A slot is free when it is not `connected`, so every
 // unit number, 0 included, can be connected.
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "textio/line_ends.h"
 
 namespace textio {
 
@@ -27,6 +32,9 @@ struct Channel {
     std::string full_path;    // the name resolved against the working directory
     std::vector<char> out;    // output buffer (io_buffer_size bytes); holds whole records only
     std::size_t used = 0;     // bytes of `out` waiting to be written
+    // What ends each record: CR LF for the files of the compatible run, a
+    // line feed alone for the newer outputs (the CSV profile).
+    std::string_view line_end = record_end;
     // When set, every byte read from the channel is also appended here, up
     // to `input_copy_limit` bytes in all (for reports that show where in
     // the file a value came from).
