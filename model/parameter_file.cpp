@@ -29,9 +29,10 @@ textio::ReadOutcome read_parameter_set(textio::FreeFormReader& reader, Parameter
     return ReadOutcome::ok;
 }
 
-void read_parameter_file(ParameterSet& parameters, bool create_missing, ParameterFileRecord* record) {
-    textio::Channel& channel = create_missing ? textio::open_unit(parameter_file_unit, parameter_file_name)
-                                              : textio::open_existing_unit(parameter_file_unit, parameter_file_name);
+void read_parameter_file(ParameterSet& parameters, bool create_missing, ParameterFileRecord* record,
+                         std::string_view name) {
+    textio::Channel& channel = create_missing ? textio::open_unit(parameter_file_unit, name)
+                                              : textio::open_existing_unit(parameter_file_unit, name);
     textio::FreeFormReader reader = textio::make_channel_reader(channel);
     if (record != nullptr) {
         record->full_path = channel.full_path;

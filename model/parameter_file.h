@@ -35,7 +35,10 @@ struct ParameterFileRecord {
 // writes its failure report and stops the work (textio::Stop); the values
 // read before the failure are then in `parameters`, and `record` says where
 // reading stopped.
-void read_parameter_file(ParameterSet& parameters, bool create_missing = true, ParameterFileRecord* record = nullptr);
+// `name` is the file to read, the parameter file of the working directory
+// unless another is given.
+void read_parameter_file(ParameterSet& parameters, bool create_missing = true, ParameterFileRecord* record = nullptr,
+                         std::string_view name = parameter_file_name);
 
 // The parameter file of a run.
 inline ParameterSet read_parameter_file() {

@@ -859,7 +859,7 @@ void add_tables(CheckReport& report, const TableFiles& files, const LoadedTables
     }
 }
 
-std::uint32_t run_parameter_check(bool json, const TableFiles& files, const LoadedTables& tables) {
+CheckReport check_parameter_file(std::string_view name, std::uint32_t& failure_status) {
     // The same read as a run, through the same channel and relative name
     // (its failures are reported as a run reports them and end with the same
     // status), except that a missing file is not created: it gets the report
@@ -874,33 +874,39 @@ std::uint32_t run_parameter_check(bool json, const TableFiles& files, const Load
     record.provenance = &provenance;
     record.text = &text;
     record.text_limit = kept_text_limit;
-    std::optional<CheckReport> failed;
-    std::uint32_t failure_status = 0;
-    // A failed read writes the run's report and stops; the check then says
-    // where and why before it stops with the same status.
+    failure_status = 0;
+    // A failed read writes the run's report; the report of the check then
+    // says where and why.
     try {
-        model::read_parameter_file(parameters, false, &record);
+        model::read_parameter_file(parameters, false, &record, name);
     } catch (const textio::Stop& stop) {
         // Interruptions, and failures to open, which have nothing to place.
         if (stop.signal_number != 0 || stop.status <= textio::failure_status_base || record.full_path.empty()) throw;
         failure_status = stop.status;
-        failed = analyse_failed_read(parameters, provenance, text, record.stop_offset,
-                                     static_cast<int>(stop.status - textio::failure_status_base));
+        CheckReport failed = analyse_failed_read(parameters, provenance, text, record.stop_offset,
+                                                 static_cast<int>(stop.status - textio::failure_status_base));
+        failed.parameter_file = record.full_path;
+        return failed;
     }
-    const std::string& full_path = record.full_path;
-    if (failed) {
-        failed->parameter_file = full_path;
-        textio::stop_if_interrupted();
-        write_standard_output(json ? check_report_json(*failed) : check_report_text(*failed));
-        textio::stop_program(failure_status);
-    }
-    const bool text_known = true;
+    CheckReport report = analyse_parameters(parameters, provenance, text, true, measure_seconds_per_step());
+    report.parameter_file = record.full_path;
+    return report;
+}
 
-    CheckReport report = analyse_parameters(parameters, provenance, text, text_known, measure_seconds_per_step());
-    report.parameter_file = full_path;
-    add_tables(report, files, tables);
+CheckReport check_parameter_file(std::string_view name) {
+    std::uint32_t failure_status = 0;
+    CheckReport report = check_parameter_file(name, failure_status);
+    if (failure_status != 0) textio::stop_program(failure_status);
+    return report;
+}
+
+std::uint32_t run_parameter_check(bool json, const TableFiles& files, const LoadedTables& tables) {
+    std::uint32_t failure_status = 0;
+    CheckReport report = check_parameter_file(parameter_file_name, failure_status);
+    if (failure_status == 0) add_tables(report, files, tables);
     textio::stop_if_interrupted();
     write_standard_output(json ? check_report_json(report) : check_report_text(report));
+    if (failure_status != 0) textio::stop_program(failure_status);
     return report.warnings.empty() ? status_success : status_check_warnings;
 }
 

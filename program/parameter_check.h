@@ -138,6 +138,18 @@ std::string check_report_json(const CheckReport& report);
 // "Infinity" and "-Infinity" for the values that have no number.
 std::string exact_number_text(double value);
 
+// Reads the parameter file `name` (relative to the working directory) as a
+// run does, without creating it, and builds its report.  A failed read
+// writes the run's failure report to standard error, as a run does, and
+// gives the report of the failure (`failure` set) with `failure_status` the
+// run's status (0 after a good read).  A failed open and an interruption end
+// the work (textio::Stop).
+CheckReport check_parameter_file(std::string_view name, std::uint32_t& failure_status);
+
+// The same, for callers that take a failed read as the end of the work: it
+// stops with the run's failure status (textio::Stop) after the run's report.
+CheckReport check_parameter_file(std::string_view name);
+
 // --check: reads the parameter file of the working directory as a run does,
 // never creating it and touching no other file, and writes the report to
 // standard output.  Returns the exit status: 0 without warnings, 1 with
