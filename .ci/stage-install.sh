@@ -102,4 +102,21 @@ consumer "$prefix" "$work/consumer"
 mv "$prefix" "$work/moved"
 consumer "$work/moved" "$work/consumer-moved"
 
+echo "-- the Python module, installed where the distribution's Python finds it"
+# With the prefix /usr/local (the default) the module lands in
+# lib/python3.X/dist-packages, on the default search path of Debian's Python;
+# here the prefix is a temporary one, so the path is given.
+cmake -S . -B "$work/build-python" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEMP1D_WARNINGS_AS_ERRORS=ON \
+      -DTEMP1D_BUILD_TESTS=OFF -DTEMP1D_PYTHON=ON >/dev/null
+cmake --build "$work/build-python"
+cmake --install "$work/build-python" --prefix "$work/python-prefix" >/dev/null
+site=$(/usr/bin/python3 -c 'import sys; print("lib/python%d.%d/dist-packages" % sys.version_info[:2])')
+ls "$work/python-prefix/$site"/temp1d.*.so >/dev/null
+/usr/bin/python3 -c "import sys; assert '/usr/local/$site' in sys.path, sys.path"
+(cd "$run" && PYTHONPATH="$work/python-prefix/$site" /usr/bin/python3 -c '
+import temp1d
+run = temp1d.run("DataInpTemp1d.txt")
+assert temp1d.format_fixed(run.dTmax) in open("temperat.txt").read().splitlines()[-1]
+print("temp1d imported from", temp1d.__file__)')
+
 echo "-- install stage passed"

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """How a thread-pool sweep with the temp1d module scales with the workers.
 
-Runs the same set of runs with 1, 2, ... workers and prints the wall time
-and the speed-up over one worker.
+Runs the same set of runs with 1, 2, ... workers and prints the wall time,
+the speed-up over one worker and the cores the process kept busy (its CPU
+time over the wall time: near the number of workers, up to the cores that
+are free, when the runs do not wait for the GIL).
 
     PYTHONPATH=<build>/python python3 thread_scaling.py [--runs 16] [--workers 1,2,4]
 """
@@ -38,11 +40,14 @@ def main():
     first = None
     for workers in [int(n) for n in arguments.workers.split(",")]:
         started = time.perf_counter()
+        cpu_started = time.process_time()
         with concurrent.futures.ThreadPoolExecutor(workers) as pool:
             results = list(pool.map(run, sets))
         seconds = time.perf_counter() - started
+        cpu_seconds = time.process_time() - cpu_started
         first = first or seconds
-        print("%2d workers: %6.2f s, speed-up %.2f" % (workers, seconds, first / seconds))
+        print("%2d workers: %6.2f s, speed-up %.2f, cores busy %.2f" %
+              (workers, seconds, first / seconds, cpu_seconds / seconds))
 
 
 if __name__ == "__main__":
