@@ -52,9 +52,11 @@ expected=(
   lib/cmake/temp1d/temp1d-targets.cmake
 )
 for example in examples/*/; do
+  [ -e "$example/DataInpTemp1d.txt" ] || continue  # examples/python holds scripts
   name=$(basename "$example")
   expected+=("share/temp1d/examples/$name/DataInpTemp1d.txt" "share/temp1d/examples/$name/temperat.txt")
 done
+expected+=(share/temp1d/examples/python/sweep.py share/temp1d/examples/python/fit_curve.py)
 for path in "${expected[@]}"; do
   [ -e "$prefix/$path" ] || { echo "missing after install: $path" >&2; exit 1; }
 done

@@ -141,6 +141,7 @@ TEST(ParameterCheck, CleanFilesGiveNoWarning) {
         // The hollow example has an inner radius, which is warned about
         // (AnInnerRadiusIsWarnedAboutAsNoBore).
         if (entry.path().filename() == "hollow-section") continue;
+        if (!std::filesystem::exists(entry.path() / "DataInpTemp1d.txt")) continue;  // examples/python: scripts
         std::ifstream in(entry.path() / "DataInpTemp1d.txt", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
