@@ -36,6 +36,7 @@
 #include "fit/fit_chart.h"
 #include "fit/fit_diagnostics.h"
 #include "fit/fit_parameters.h"
+#include "fit/coefficient_fit_run.h"
 #include "fit/fit_report.h"
 #include "fit/interruption.h"
 #include "fit/measured_curve.h"
@@ -58,7 +59,8 @@ struct Options {
     double from = 0.0;
     double to = std::numeric_limits<double>::infinity();
     bool json = false;
-    enum class Shift { none, given, fitted } shift_mode = Shift::none;
+    using Shift = fit::ShiftMode;
+    Shift shift_mode = Shift::none;
     double shift = 0.0;             // --shift SECONDS
     fit::CurveColumns columns;      // --columns
     std::string fitted_parameters;  // -o
@@ -227,87 +229,21 @@ int run_fit(const Options& options) {
     check_interruption();
     if (!reading.error.empty()) return complain(reading.error);
 
-    fit::FitProblem problem;
-    problem.parameters = fit_parameters.parameters;
-    problem.position = options.position;
-    std::vector<int> lines;
-    std::size_t skipped = 0;
-    const double given_shift = options.shift_mode == Options::Shift::given ? options.shift : 0.0;
-    if (const std::string message = fit::select_window(reading.curve, options.curve_file, options.from, options.to,
-                                                       given_shift, problem, lines, skipped);
-        !message.empty()) {
-        return complain(message);
-    }
-    if (const std::string refusal = fit::refusal_of_curve(problem, options.curve_file); !refusal.empty()) {
-        return complain(refusal);
-    }
-
-    fit::FitResult result = fit::fit_coefficient(problem);
+    fit::FitSettings settings;
+    settings.curve_file = options.curve_file;
+    settings.position = options.position;
+    settings.from = options.from;
+    settings.to = options.to;
+    settings.shift_mode = options.shift_mode;
+    settings.shift = options.shift;
+    settings.columns = options.columns;
+    fit::FitRun run;
+    fit::run_coefficient_fit(run, fit_parameters.parameters, reading, settings);
     check_interruption();
-    fit::FitReportInput report{&problem, &result, options.curve_file, lines, 0.0};
-    report.shift_given = options.shift_mode == Options::Shift::given;
-    report.semicolons = reading.semicolons;
-    report.decimal_comma = reading.decimal_comma;
-    report.header_rows = reading.header_rows;
-    report.time_column = options.columns.time;
-    report.temperature_column = options.columns.temperature;
-    report.shift = given_shift;
-    if (options.shift_mode == Options::Shift::fitted && std::isfinite(result.rms_residual) && result.minimum_found &&
-        !result.on_boundary) {
-        // The immersion time and the coefficient together, from the fit
-        // without a shift; then the final fit on the points after it.
-        const fit::ShiftFit shift = fit::fit_shift(problem, result);
-        check_interruption();
-        const int runs_before = result.model_runs + shift.model_runs;
-        if (const std::string message = fit::select_window(reading.curve, options.curve_file, options.from, options.to,
-                                                           shift.shift, problem, lines, skipped);
-            !message.empty()) {
-            return complain(message);
-        }
-        result = fit::fit_coefficient(problem);
-        check_interruption();
-        result.model_runs += runs_before;
-        fit::widen_for_fitted_shift(result, shift);
-        report.shift_fitted = true;
-        report.shift = shift.shift;
-        report.shift_low = shift.shift_low;
-        report.shift_high = shift.shift_high;
-        if (!shift.converged) {
-            report.warnings.push_back({"shift_not_settled",
-                                       "the search for the immersion time did not settle; the shift and the "
-                                       "coefficient are the last values tried",
-                                       ""});
-        }
-    }
-    report.skipped_points = skipped;
-    if (!std::isfinite(result.rms_residual)) {
-        return complain(options.curve_file +
-                        ": the residual is not finite (a measured value is too large to fit); nothing written");
-    }
-    if (!result.minimum_found) {
-        return complain(options.curve_file +
-                        ": no minimum: every coefficient gives the same residual, so the curve does not determine "
-                        "the coefficient; nothing written");
-    }
-    report.diagnostics = fit::residual_diagnostics(problem, result);
-    {
-        std::vector<fit::FitWarning> setup = fit::setup_warnings(problem, result, report.diagnostics);
-        // A misfit: would the curve fit in another unit?
-        if (fit::residuals_show_misfit(result, report.diagnostics) || result.on_boundary) {
-            for (const fit::UnitTrial& trial : fit::unit_trials(problem)) {
-                const fit::FitResult converted = fit::fit_coefficient(trial.problem);
-                check_interruption();
-                result.model_runs += converted.model_runs;
-                if (fit::unit_hint_applies(result, converted, report.diagnostics)) {
-                    setup.push_back(fit::unit_warning(trial, converted));
-                }
-            }
-        }
-        report.warnings.insert(report.warnings.end(), setup.begin(), setup.end());
-        if (!result.on_boundary && (fit::interval_open_low(result) || fit::interval_open_high(result))) {
-            report.warnings.push_back({"open_interval", fit::open_interval_notice(result), ""});
-        }
-    }
+    if (!run.refusal.empty()) return complain(run.refusal);
+    const fit::FitProblem& problem = run.problem;
+    const fit::FitResult& result = run.result;
+    fit::FitReportInput& report = run.report;
     if (result.on_boundary) {
         report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const std::string text = options.json ? fit::fit_report_json(report) : fit::fit_report_text(report);

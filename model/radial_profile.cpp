@@ -20,10 +20,11 @@ double temperature_at(const HeatModel& model, RadialPoint point) {
 }
 
 std::int64_t run_steps_with_profile(HeatModel& model, std::int64_t first_step, std::int64_t last_step,
-                                    textio::Channel* result_file, const ProfileSampling& sampling, ProfileRows& rows) {
+                                    textio::Channel* result_file, const ProfileSampling& sampling, ProfileRows& rows,
+                                    const TableRun* tables) {
     std::int64_t steps_done = 0;
     for (std::int64_t step = first_step; step <= last_step; ++step) {
-        const StepRecord r = take_time_step(model);
+        const StepRecord r = tables != nullptr ? take_table_step(model, *tables) : take_time_step(model);
         if (result_file != nullptr) write_step_record(*result_file, r.time, r.tc, r.tpov, r.dT);
         ++steps_done;
         if (step % sampling.every != 0 && step != sampling.last_step) continue;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/heat_model.h"
+#include "model/table_step.h"
 
 namespace textio {
 struct Channel;
@@ -53,9 +54,11 @@ struct ProfileSampling {
 };
 
 // run_steps (heat_model.h) that also appends the kept steps to `rows`.
-// Records go to `result_file` when it is not null.
+// Records go to `result_file` when it is not null.  With `tables` the steps
+// are those of the table mode (table_step.h).
 std::int64_t run_steps_with_profile(HeatModel& model, std::int64_t first_step, std::int64_t last_step,
-                                    textio::Channel* result_file, const ProfileSampling& sampling, ProfileRows& rows);
+                                    textio::Channel* result_file, const ProfileSampling& sampling, ProfileRows& rows,
+                                    const TableRun* tables = nullptr);
 
 // Empties the rows (keeping their storage).
 void clear_profile_rows(ProfileRows& rows);

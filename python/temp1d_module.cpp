@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "fit/coefficient_fit_run.h"
 #include "fit/coefficient_search.h"
 #include "fit/curve_checks.h"
 #include "fit/fit_parameters.h"
@@ -342,33 +343,31 @@ py::object fit_curve(const py::object& source, const std::vector<double>& times,
     }
     const fit::CurveReading reading = fit::parse_measured_curve(curve_text, array_curve_name);
     if (!reading.error.empty()) raise_failure({status_bad_input, reading.error});
-    std::vector<int> lines;
-    if (const std::string message = fit::select_window(reading.curve, array_curve_name, start, end, problem, lines);
-        !message.empty()) {
-        raise_failure({status_bad_input, message});
-    }
-    if (const std::string refusal = fit::refusal_of_curve(problem, array_curve_name); !refusal.empty()) {
-        raise_failure({status_bad_input, refusal});
-    }
 
-    fit::FitResult result;
+    // The fit as temp1d-fit runs it, from the window to the warnings.
+    fit::FitSettings settings;
+    settings.curve_file = array_curve_name;
+    settings.position = problem.position;
+    settings.from = start;
+    settings.to = end;
+    fit::FitRun run;
     std::optional<Failure> failure;
     {
         py::gil_scoped_release release;
         CallScope scope;
         try {
-            result = fit::fit_coefficient(problem);
+            fit::run_coefficient_fit(run, problem.parameters, reading, settings);
         } catch (const textio::Stop& stop) {
             failure = scope.failure_of(stop);
         }
     }
     if (failure) raise_failure(*failure);
-    if (result.on_boundary) {
-        raise_failure({status_bad_input, std::string(array_curve_name) + ": " + fit::boundary_notice(result)});
+    if (!run.refusal.empty()) raise_failure({status_bad_input, run.refusal});
+    if (run.result.on_boundary) {
+        raise_failure({status_bad_input, std::string(array_curve_name) + ": " + fit::boundary_notice(run.result)});
     }
-    fit::FitReportInput report{&problem, &result, array_curve_name, lines, 0.0};
-    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return json_object(fit::fit_report_json(report));
+    run.report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return json_object(fit::fit_report_json(run.report));
 }
 
 std::string format_fixed(double value, int width, int decimals) {

@@ -55,7 +55,8 @@ def test_fit_is_the_fit_programs_json_report(tmp_path):
     times, temperatures = measured_curve(tmp_path)
     for options, arguments in (({}, []), ({"start": 1.0, "end": 8.0}, ["--from", "1", "--to", "8"])):
         done = run_program("temp1d-fit", ["--json"] + arguments + ["params.txt", "curve.txt"], tmp_path)
-        assert done.returncode == 0, done.stderr
+        # 1: a fit with warnings, which fit() returns with its warnings too.
+        assert done.returncode in (0, 1), done.stderr
         expected = without(json.loads(done.stdout), "seconds", "curve")
         report = temp1d.fit(tmp_path / "params.txt", times, temperatures, "centre", **options)
         assert without(report, "seconds", "curve") == expected
