@@ -28,6 +28,8 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@
 #include "fit/fit_report.h"
 #include "fit/measured_curve.h"
 #include "model/heat_model.h"
+#include "model/property_table.h"
+#include "model/table_step.h"
 #include "model/parameter_fields.h"
 #include "model/parameter_file.h"
 #include "model/radial_profile.h"
@@ -221,13 +225,45 @@ py::array_t<double> array_of(const std::vector<double>& values) {
     return array;
 }
 
-RunResult run(const py::object& source, const std::vector<double>& radii, std::int64_t every,
-              const py::object& coefficient_table) {
-    if (!coefficient_table.is_none()) {
-        // The boiling-curve tables of the coefficient plug in here, once the
-        // model has them: the table goes into the set-up of the run.
-        throw py::type_error("coefficient tables are not available in this build of temp1d");
+// A table of the table mode from a CSV file (a path) or from rows of
+// (temperature, value) pairs; read and checked as temp1d reads its table
+// files.  A bad table raises Error with status 7, as temp1d ends.
+const model::PropertyTable* table_of(const py::object& given, model::PropertyTable& table) {
+    if (given.is_none()) return nullptr;
+    std::string name;
+    std::string text;
+    if (py::isinstance<py::str>(given) || py::hasattr(given, "__fspath__")) {
+        name = py::module_::import("os").attr("fspath")(given).cast<std::string>();
+        std::ifstream file(name, std::ios::binary);
+        if (!file) raise_failure({program::status_bad_table, "temp1d: " + name + ": cannot be read"});
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        text = bytes.str();
+    } else {
+        name = "(rows)";
+        for (const py::handle row : given) {
+            const auto pair = row.cast<std::vector<double>>();
+            if (pair.size() != 2) raise_failure({program::status_bad_table, "temp1d: (rows): a row is no pair"});
+            text += shortest_text(pair[0]) + "," + shortest_text(pair[1]) + "\n";
+        }
     }
+    model::TableReading reading = model::parse_property_table(text);
+    if (!reading.problem.empty()) {
+        raise_failure({program::status_bad_table,
+                       "temp1d: " + name + ": " +
+                           (reading.line > 0 ? "line " + std::to_string(reading.line) + ": " : "") + reading.problem});
+    }
+    table = std::move(reading.table);
+    return &table;
+}
+
+RunResult run(const py::object& source, const std::vector<double>& radii, std::int64_t every,
+              const py::object& coefficient_table, const py::object& conductivity_table,
+              const py::object& specific_heat_table) {
+    model::PropertyTable coefficient, conductivity, specific_heat;
+    const model::MaterialTables tables{table_of(coefficient_table, coefficient),
+                                       table_of(conductivity_table, conductivity),
+                                       table_of(specific_heat_table, specific_heat)};
     for (const double radius : radii) {
         if (!(radius >= 0.0 && radius <= 1.0)) {
             raise_failure({program::status_usage,
@@ -257,9 +293,13 @@ RunResult run(const py::object& source, const std::vector<double>& radii, std::i
                 sampling.last_step = setup.step_count;
                 const auto heat_model = std::make_unique<model::HeatModel>();
                 model::set_up_model(*heat_model, parameters);
+                const bool with_tables = model::has_table(tables);
+                const model::TableRun table_run =
+                    with_tables ? model::prepare_table_run(*heat_model, tables) : model::TableRun{};
                 for (std::int64_t step = 1; step <= setup.step_count;) {
                     const std::int64_t last = std::min<std::int64_t>(setup.step_count, step - 1 + steps_per_chunk);
-                    model::run_steps_with_profile(*heat_model, step, last, nullptr, sampling, rows);
+                    model::run_steps_with_profile(*heat_model, step, last, nullptr, sampling, rows,
+                                                  with_tables ? &table_run : nullptr);
                     step = last + 1;
                     py::gil_scoped_acquire acquire;
                     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -501,8 +541,11 @@ Error.__module__ = "temp1d"
         .def_readonly("report", &RunResult::report, "what the numerical library reported without stopping");
 
     m.def("run", &run, py::arg("parameters"), py::arg("radii") = std::vector<double>{0.0, 0.5, 1.0},
-          py::arg("every") = 1, py::arg("coefficient_table") = py::none(),
-          "Runs the model of a Parameters object or parameter file in memory and returns a Run.  The GIL is\n"
+          py::arg("every") = 1, py::arg("coefficient_table") = py::none(), py::arg("conductivity_table") = py::none(),
+          py::arg("specific_heat_table") = py::none(),
+          "Runs the model of a Parameters object or parameter file in memory and returns a Run.  The tables\n"
+          "(a CSV file as temp1d reads it, or rows of (temperature, value)) are those of temp1d's\n"
+          "--coefficient-table, --conductivity-table and --specific-heat-table.  The GIL is\n"
           "released; Ctrl-C raises KeyboardInterrupt between chunks of steps.");
     m.def("check", &check, py::arg("path"), "The report of temp1d --check --json as a dict.");
     m.def("fit", &fit_curve, py::arg("parameters"), py::arg("times"), py::arg("temperatures"),

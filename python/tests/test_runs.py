@@ -98,8 +98,6 @@ def test_failures_raise_error_with_the_programs_status_and_report(tmp_path):
         with pytest.raises(temp1d.Error) as raised:
             temp1d.run(good, **arguments)
         assert raised.value.status == 2
-    with pytest.raises(TypeError):
-        temp1d.run(good, coefficient_table=[(0.0, 100.0)])
 
 
 def test_parameters_by_name_and_their_file_round_trip(tmp_path):
@@ -135,3 +133,27 @@ def test_parameters_by_name_and_their_file_round_trip(tmp_path):
     assert (tmp_path / "temperat.txt").read_bytes() == (plain / "temperat.txt").read_bytes()
     with pytest.raises(ValueError):
         temp1d.Parameters(density=float("inf")).write(tmp_path / "x.txt")
+
+
+def test_tables_give_the_programs_table_run(tmp_path):
+    # The same tables as files for the program and for run(), and as rows.
+    (tmp_path / "DataInpTemp1d.txt").write_text(PLAIN_PARAMETERS)
+    (tmp_path / "h.csv").write_text("temperature,h\n20,6000\n490,6000\n510,350\n900,350\n")
+    (tmp_path / "k.csv").write_text("20,45\n900,25\n")
+    done = run_program("temp1d", ["--coefficient-table", "h.csv", "--conductivity-table", "k.csv"], tmp_path)
+    assert done.returncode == 0, done.stderr
+    run = temp1d.run(tmp_path / "DataInpTemp1d.txt", coefficient_table=tmp_path / "h.csv",
+                     conductivity_table=[(20.0, 45.0), (900.0, 25.0)])
+    assert result_file_text(run) == (tmp_path / "temperat.txt").read_bytes()
+    # And they change the run.
+    plain = temp1d.run(tmp_path / "DataInpTemp1d.txt")
+    assert not np.array_equal(plain.surface, run.surface)
+
+
+def test_a_bad_table_raises_status_7():
+    for table in ([(20.0, 6000.0)], [(20.0, 6000.0), (10.0, 5000.0)], [(20.0, 6000.0), (30.0, 0.0)]):
+        with pytest.raises(temp1d.Error) as raised:
+            temp1d.run(temp1d.Parameters.read(GOLDEN_DIR / GOLDEN_CASES[0] / "DataInpTemp1d.txt"),
+                       coefficient_table=table)
+        assert raised.value.status == 7
+        assert raised.value.report.startswith("temp1d: (rows): ")
