@@ -7,6 +7,7 @@
 // interruption, which ends it by its signal): the layers below end their
 // work by throwing textio::Stop after their report, and the statuses are
 // those of program/outcomes.h.
+#include <array>
 #include <cfenv>
 #include <csignal>
 #include <new>
@@ -38,7 +39,10 @@ std::uint32_t run_program(const program::CommandLine& command) {
     }
     program::ProfileRequest profile;
     if (command.csv) {
-        if (const std::string refusal = program::refusal_of_csv_target(command.csv_target); !refusal.empty()) {
+        if (const std::string refusal = program::refusal_of_csv_target(
+                command.csv_target,
+                std::array{command.tables.coefficient, command.tables.conductivity, command.tables.specific_heat});
+            !refusal.empty()) {
             program::write_report_line(refusal + "; nothing was written");
             return program::status_usage;
         }

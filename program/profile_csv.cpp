@@ -1,7 +1,7 @@
 #include "program/profile_csv.h"
 
 #include <charconv>
-#include <filesystem>
+#include <cstdlib>
 #include <sys/stat.h>
 
 #include "model/parameter_file.h"
@@ -14,8 +14,21 @@ namespace {
 
 constexpr std::string_view line_feed = "\n";
 
+// Whether `target` names the file `name` of the working directory: its
+// last component is `name` and its folder is the working directory (the
+// folders resolved, so "a/../name" counts).  A file reached through a link
+// is caught by same_file once it exists.
 bool names_file(std::string_view target, std::string_view name) {
-    return std::filesystem::path(target).lexically_normal() == std::filesystem::path(name);
+    const std::size_t slash = target.rfind('/');
+    const std::string_view base = slash == std::string_view::npos ? target : target.substr(slash + 1);
+    if (base != name) return false;
+    const std::string folder = slash == std::string_view::npos ? "." : std::string(target.substr(0, slash + 1));
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    char* working = ::realpath(".", nullptr);
+    const bool same = resolved != nullptr && working != nullptr && std::string_view(resolved) == working;
+    std::free(resolved);
+    std::free(working);
+    return same;
 }
 
 bool same_file(const struct stat& target, std::string_view name) {
@@ -32,16 +45,22 @@ void append_number(std::string& text, double value) {
 
 }  // namespace
 
-std::string refusal_of_csv_target(std::string_view target) {
+std::string refusal_of_csv_target(std::string_view target, std::span<const std::string> tables) {
     if (target == "-") return {};
     const std::string shown = "--csv " + std::string(target);
     if (names_file(target, model::parameter_file_name)) return shown + ": that is the parameter file";
     if (names_file(target, model::result_file_name)) return shown + ": that is the result file";
+    for (const std::string& table : tables) {
+        if (!table.empty() && names_file(target, table)) return shown + ": that is the table " + table;
+    }
     struct stat status {};
     if (::stat(std::string(target).c_str(), &status) != 0) return {};
     if (!S_ISREG(status.st_mode)) return shown + ": exists and is not a regular file";
     if (same_file(status, model::parameter_file_name)) return shown + ": that is the parameter file (a link)";
     if (same_file(status, model::result_file_name)) return shown + ": that is the result file (a link)";
+    for (const std::string& table : tables) {
+        if (!table.empty() && same_file(status, table)) return shown + ": that is the table " + table + " (a link)";
+    }
     return {};
 }
 

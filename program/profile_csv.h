@@ -23,7 +23,9 @@ inline constexpr int profile_csv_unit = 315;
 // parameter file or the result file (by name or as the same file through a
 // link), or it exists and is not a regular file.  "-" is always accepted.
 // Names are taken in the working directory, after -C.
-std::string refusal_of_csv_target(std::string_view target);
+// `tables` are the table files of the run (empty names are not given),
+// inputs like the parameter file.
+std::string refusal_of_csv_target(std::string_view target, std::span<const std::string> tables = {});
 
 // The shortest text that reads back as exactly `value` ("nan", "inf" and
 // "-inf" for the values that have no number).

@@ -364,6 +364,16 @@ TEST_F(TableRuns, TablesChangeTheRunButNotTheLayoutAndConstantTablesMatchTheFile
     EXPECT_EQ(tabled.size(), compatible.size());
     EXPECT_EQ(tabled.substr(0, 88), compatible.substr(0, 88));
     EXPECT_EQ(std::count(tabled.begin(), tabled.end(), '\n'), std::count(compatible.begin(), compatible.end(), '\n'));
+
+    // A CSV profile never replaces a table: an input like the parameter file.
+    for (const char* target : {"h.csv", "./h.csv"}) {
+        const ProgramRun refused =
+            run_program_with(directory, std::string("--coefficient-table h.csv --csv ") + target);
+        EXPECT_EQ(refused.status, 2) << target;
+        EXPECT_NE(refused.standard_error.find("that is the table h.csv"), std::string::npos) << refused.standard_error;
+        EXPECT_EQ(read_file(directory / "h.csv"), "20,6000\n490,6000\n510,350\n900,350\n");
+        EXPECT_EQ(read_file(result()), tabled);
+    }
 }
 
 }  // namespace
