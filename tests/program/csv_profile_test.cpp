@@ -139,6 +139,26 @@ TEST_F(CsvProfile, RowsAgreeWithTheRecordsOfTheUnchangedResultFile) {
     }
 }
 
+TEST_F(CsvProfile, RowsFollowTheTableModeToo) {
+    write_file(param(), plain_parameters);
+    write_file(directory / "h.csv", "20,6000\n490,6000\n510,350\n900,350\n");
+    const ProgramRun run = run_program_with(directory, "-q --coefficient-table h.csv --csv profile.csv");
+    ASSERT_EQ(run.status, 0) << run.standard_error;
+    const auto records = records_of(read_file(result()).value_or(""));
+    const Csv csv = parse_csv(read_file(directory / "profile.csv").value_or(""));
+    ASSERT_FALSE(records.empty());
+    ASSERT_EQ(csv.rows.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(field_12_2(number_of(csv.rows[i][1])), records[i][1]) << "row " << i;
+        EXPECT_EQ(field_12_2(number_of(csv.rows[i][3])), records[i][2]) << "row " << i;
+    }
+    // The table changed the run: the rows are not those of the plain run.
+    fs::create_directories(directory / "plain");
+    write_file(directory / "plain" / "DataInpTemp1d.txt", plain_parameters);
+    ASSERT_EQ(run_program_with(directory / "plain", "-q").status, 0);
+    EXPECT_NE(records, records_of(read_file(directory / "plain" / "temperat.txt").value_or("")));
+}
+
 TEST_F(CsvProfile, RadiiAreInterpolatedBetweenNodesAndEveryKeepsTheLastStep) {
     std::string result;
     // 0.01 lies half-way between the centre node and the next one (0.02);
