@@ -150,12 +150,22 @@ bool format_fixed_fast(double value, int width, int decimals, char* out) {
     // Written straight into the field from the right: fraction digits, the
     // point, the integer digits two at a time.  (Building the text elsewhere
     // and copying it would read back bytes just stored one at a time, which
-    // processors handle slowly.)
-    std::memset(out, ' ', static_cast<std::size_t>(width));
+    // processors handle slowly.)  Fields 12 wide, the result file's, get a
+    // blank fill of fixed size.
+    if (width == 12) {
+        std::memset(out, ' ', 12);
+    } else {
+        std::memset(out, ' ', static_cast<std::size_t>(width));
+    }
     char* position = out + width;
-    for (int i = 0; i < decimals; ++i) {
-        *--position = static_cast<char>('0' + fraction_part % 10);
-        fraction_part /= 10;
+    if (decimals == 2) {
+        position -= 2;
+        std::memcpy(position, &digit_pairs[2 * fraction_part], 2);
+    } else {
+        for (int i = 0; i < decimals; ++i) {
+            *--position = static_cast<char>('0' + fraction_part % 10);
+            fraction_part /= 10;
+        }
     }
     *--position = '.';
     if (integer_count == 0) {
